@@ -1,0 +1,30 @@
+# Natively the installed GoogleTest; for Windows the sources Debian ships, built by the cross compiler.
+if(WIN32)
+  set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  # GoogleTest's own code is not held to our warning level.
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  foreach(target gtest gtest_main gmock gmock_main)
+    if(TARGET ${target})
+      target_compile_options(${target} PRIVATE -Wno-error)
+    endif()
+  endforeach()
+  # GoogleTest's own build defines the GTest:: aliases.
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# Adds a GoogleTest program as tests: each test case natively; under Wine one test per program,
+# since listing the cases would start Wine at build time.
+function(pixwall_add_gtest target)
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
+  if(WIN32)
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES TIMEOUT 600)
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()

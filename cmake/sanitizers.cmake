@@ -1,0 +1,11 @@
+# PIXWALL_SANITIZER: empty, "address" (address + undefined behaviour) or "thread".
+set(PIXWALL_SANITIZER "" CACHE STRING "Sanitizer build: address or thread")
+if(PIXWALL_SANITIZER STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(PIXWALL_SANITIZER STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT PIXWALL_SANITIZER STREQUAL "")
+  message(FATAL_ERROR "PIXWALL_SANITIZER must be empty, address or thread")
+endif()

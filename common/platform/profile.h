@@ -1,0 +1,24 @@
+// Profile (INI) files, read as the Windows profile functions read them: section and key names
+// without regard to case, the value after "=" with surrounding blanks and enclosing quotes
+// removed, the default when the key is absent, the value cut to the buffer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Like GetPrivateProfileStringA: at most bufferSize - 1 characters; a key that is present with
+// an empty value reads as empty, not as the default.
+std::string ReadProfileString(const std::string& path, const char* section, const char* key,
+                              const char* defaultValue, std::size_t bufferSize);
+
+// Like GetPrivateProfileIntA: the default when the key is absent or empty, else the decimal
+// number the value starts with (0 when it starts with none), as an unsigned 32-bit number.
+unsigned ReadProfileInt(const std::string& path, const char* section, const char* key,
+                        int defaultValue);
+
+// Drops the platform's cached copy of the file so that the next read sees its contents.
+void FlushProfileCache(const std::string& path);
+
+}  // namespace platform

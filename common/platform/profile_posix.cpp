@@ -1,0 +1,78 @@
+#include <cstdio>
+#include <optional>
+
+#include "platform/profile.h"
+#include "text.h"
+
+namespace platform {
+namespace {
+
+// Reads the file afresh on every call: there is no cache to go stale.
+std::optional<std::string> FindValue(const std::string& path, const char* section,
+                                     const char* key) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::optional<std::string> found;
+    bool inSection = false;
+    std::string line;
+    int c = 0;
+    do {
+        c = std::fgetc(file);
+        if (c != '\n' && c != EOF) {
+            line.push_back(static_cast<char>(c));
+            continue;
+        }
+        const std::string_view text = text::Trim(line);
+        if (!text.empty() && text.front() == '[') {
+            const auto close = text.find(']');
+            const std::string_view name =
+                text::Trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1));
+            inSection = text::EqualsIgnoreCase(name, section);
+        } else if (inSection && !text.empty() && text.front() != ';') {
+            const auto equals = text.find('=');
+            if (equals != std::string_view::npos &&
+                text::EqualsIgnoreCase(text::Trim(text.substr(0, equals)), key)) {
+                std::string_view value = text::Trim(text.substr(equals + 1));
+                if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                    value.back() == value.front()) {
+                    value = value.substr(1, value.size() - 2);
+                }
+                found = std::string(value);
+                break;
+            }
+        }
+        line.clear();
+    } while (c != EOF);
+    std::fclose(file);
+    return found;
+}
+
+}  // namespace
+
+std::string ReadProfileString(const std::string& path, const char* section, const char* key,
+                              const char* defaultValue, std::size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    std::string value =
+        FindValue(path, section, key)
+            .value_or(defaultValue ? std::string(text::TrimRight(defaultValue)) : std::string());
+    if (value.size() > bufferSize - 1) value.resize(bufferSize - 1);
+    return value;
+}
+
+unsigned ReadProfileInt(const std::string& path, const char* section, const char* key,
+                        int defaultValue) {
+    const std::string value = ReadProfileString(path, section, key, "", 30);
+    if (value.empty()) return static_cast<unsigned>(defaultValue);
+    std::size_t i = 0;
+    bool negative = false;
+    if (value[i] == '-' || value[i] == '+') negative = value[i++] == '-';
+    unsigned result = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        result = result * 10u + static_cast<unsigned>(value[i] - '0');
+    }
+    return negative ? 0u - result : result;
+}
+
+void FlushProfileCache(const std::string&) {}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#include "text.h"
+
+#include <algorithm>
+
+namespace text {
+
+std::string ToLower(std::string_view value) {
+    std::string lower(value);
+    for (char& c : lower) c = ToLower(c);
+    return lower;
+}
+
+std::string_view Trim(std::string_view value) {
+    const auto first = value.find_first_not_of(kWhitespace);
+    if (first == std::string_view::npos) return {};
+    return value.substr(first, value.find_last_not_of(kWhitespace) - first + 1);
+}
+
+std::string_view TrimRight(std::string_view value) {
+    const auto last = value.find_last_not_of(kWhitespace);
+    return last == std::string_view::npos ? std::string_view() : value.substr(0, last + 1);
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return ToLower(x) == ToLower(y);
+           });
+}
+
+std::string RemoveAll(std::string_view value, std::string_view what) {
+    std::string out;
+    out.reserve(value.size());
+    while (!what.empty()) {
+        const auto at = value.find(what);
+        if (at == std::string_view::npos) break;
+        out.append(value.substr(0, at));
+        value.remove_prefix(at + what.size());
+    }
+    out.append(value);
+    return out;
+}
+
+bool LessIgnoreCase::operator()(std::string_view a, std::string_view b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(ToLower(x)) < static_cast<unsigned char>(ToLower(y));
+    });
+}
+
+}  // namespace text

@@ -1,0 +1,26 @@
+// Byte-string helpers shared by the deliverables. Letter case is folded for A-Z only, as the
+// C runtime does in the "C" locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace text {
+
+inline constexpr std::string_view kWhitespace = " \t\r\n\v\f";
+
+constexpr char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string ToLower(std::string_view value);
+std::string_view Trim(std::string_view value);
+std::string_view TrimRight(std::string_view value);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// Removes every occurrence of `what` from `value`, comparing case-sensitively.
+std::string RemoveAll(std::string_view value, std::string_view what);
+
+struct LessIgnoreCase {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
+}  // namespace text

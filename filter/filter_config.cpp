@@ -1,0 +1,199 @@
+#include "filter_config.h"
+
+#include <algorithm>
+
+#include "platform/isapi.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/registry.h"
+#include "platform/shared_file.h"
+#include "request_facts.h"
+#include "split_url.h"
+#include "text.h"
+
+namespace {
+
+constexpr const char* kListFileNames[FilterConfig::kListCount] = {
+    "blocked_types.txt",    "referrer_whitelist.txt", "referrer_blacklist.txt",
+    "client_whitelist.txt", "client_blacklist.txt",   "ua_whitelist.txt",
+    "ua_blacklist.txt",     "url_whitelist.txt",      "url_blacklist.txt"};
+
+// The order in which the lists are read.
+constexpr FilterConfig::List kLoadOrder[] = {
+    FilterConfig::kBlockedTypes,      FilterConfig::kReferrerWhiteList,
+    FilterConfig::kReferrerBlackList, FilterConfig::kClientWhiteList,
+    FilterConfig::kClientBlackList,   FilterConfig::kUrlWhiteList,
+    FilterConfig::kUrlBlackList,      FilterConfig::kUserAgentWhiteList,
+    FilterConfig::kUserAgentBlackList};
+
+constexpr std::size_t kValueBufferSize = 260;
+constexpr std::size_t kPriorityBufferSize = 8;
+constexpr std::size_t kAlternateBufferSize = 2083;
+
+std::string InFolder(const std::string& folder, std::string_view fileName) {
+    return folder + platform::kPathSeparator + std::string(fileName);
+}
+
+std::uint32_t PriorityFromWord(std::string_view word) {
+    if (text::EqualsIgnoreCase(word, "low")) return SF_NOTIFY_ORDER_LOW;
+    if (text::EqualsIgnoreCase(word, "high")) return SF_NOTIFY_ORDER_HIGH;
+    return SF_NOTIFY_ORDER_MEDIUM;
+}
+
+}  // namespace
+
+const char* FilterConfig::ListFileName(List list) { return kListFileNames[list]; }
+
+FilterConfig::FilterConfig(std::string moduleFolder) : moduleFolder_(std::move(moduleFolder)) {
+    const std::string installFolder =
+        platform::ReadRegistryString(platform::RegistryRoot::LocalMachine,
+                                     "Software\\orlentek\\pixwall", "install_dir", kValueBufferSize)
+            .value_or("");
+    primaryConfigPath_ =
+        InFolder(installFolder.empty() ? moduleFolder_ : installFolder, "corvane.ini");
+    settingsPath_ = InFolder(moduleFolder_, "pixwall.ini");
+    for (int i = 0; i < kListCount; ++i) listPaths_[i] = InFolder(moduleFolder_, kListFileNames[i]);
+    if (platform::FileExists(primaryConfigPath_)) {
+        settingsReader_ = std::make_shared<const ProfileReader>(settingsPath_);
+    }
+}
+
+FilterConfig::FilterConfig(const FilterConfig& fixed, int)
+    : moduleFolder_(fixed.moduleFolder_),
+      settingsPath_(fixed.settingsPath_),
+      primaryConfigPath_(fixed.primaryConfigPath_),
+      settingsReader_(fixed.settingsReader_) {
+    std::copy(std::begin(fixed.listPaths_), std::end(fixed.listPaths_), std::begin(listPaths_));
+}
+
+std::unique_ptr<FilterConfig> FilterConfig::Reloaded() const {
+    std::unique_ptr<FilterConfig> fresh(new FilterConfig(*this, 0));
+    fresh->Load();
+    return fresh;
+}
+
+void FilterConfig::Load() {
+    // An edited file must be read as it is now, not as the platform last cached it.
+    platform::FlushProfileCache(settingsPath_);
+    const std::string& ini = settingsPath_;
+
+    priority_ = PriorityFromWord(
+        platform::ReadProfileString(ini, "settings", "priority", "medium", kPriorityBufferSize));
+    blockNullReferrer_ =
+        text::EqualsIgnoreCase(platform::ReadProfileString(ini, "settings", "blocknullreferrer",
+                                                           "default", kValueBufferSize),
+                               "yes");
+    timeToLive_ = platform::ReadProfileInt(ini, "settings", "timetolive", 0);
+    logFilePath_ = ReadLogFilePath();
+    maxLogSize_ =
+        static_cast<std::int32_t>(platform::ReadProfileInt(ini, "logging", "maxlogsize", 50000));
+
+    for (const List list : kLoadOrder) lists_[list].Load(listPaths_[list]);
+    lists_[kUserAgentWhiteList].RewriteUserAgentEntries();
+    lists_[kUserAgentBlackList].RewriteUserAgentEntries();
+
+    // Without a settings reader both switches read as absent.
+    dynamicAuthorization_ = false;
+    useCookie_ = false;
+    if (settingsReader_) {
+        std::string dynamic = settingsReader_->Read("DynamicAuthorization", "DynamicAuthorization");
+        if (dynamic.empty()) dynamic = settingsReader_->Read("settings", "dynamicblocking");
+        dynamicAuthorization_ = text::EqualsIgnoreCase(dynamic, "on");
+        useCookie_ = text::EqualsIgnoreCase(
+            settingsReader_->Read("DynamicAuthorization", "usecookie"), "yes");
+    }
+
+    alternates_.clear();
+    auto readAlternate = [&](const std::string& key) {
+        std::string url = platform::ReadProfileString(ini, "alternates", key.c_str(), "default",
+                                                      kAlternateBufferSize);
+        if (!url.empty() && !text::EqualsIgnoreCase(url, "default"))
+            alternates_[key] = std::move(url);
+    };
+    for (const std::string& type : lists_[kBlockedTypes].Entries()) readAlternate(type);
+    readAlternate("default");
+
+    alternateLocations_.clear();
+    for (const auto& [type, url] : alternates_) {
+        SplitUrlResult parts;
+        if (SplitUrl(url, parts)) alternateLocations_.push_back({parts.host, parts.path});
+    }
+}
+
+std::string FilterConfig::ReadLogFilePath() const {
+    const std::string& ini = settingsPath_;
+    if (platform::ReadProfileString(ini, "logging", "logging", "default", kValueBufferSize) !=
+        "on") {
+        return {};
+    }
+    std::string folder =
+        platform::ReadProfileString(ini, "logging", "logfolder", "default", kValueBufferSize);
+    if (folder == "default") folder.clear();
+    if (folder.empty()) folder = InFolder(moduleFolder_, "LogFiles") + platform::kPathSeparator;
+    if (folder.back() != platform::kPathSeparator) folder += platform::kPathSeparator;
+    std::string path = folder + "pixwall.log";
+    // The folder is never created: a log that cannot be opened now stays off.
+    return platform::TouchFile(path) ? path : std::string();
+}
+
+bool FilterConfig::IsBlockedType(std::string_view fileType) const {
+    return lists_[kBlockedTypes].ContainsExact(fileType);
+}
+
+bool FilterConfig::IsClientWhiteListed(std::string_view clientAddress,
+                                       std::string_view clientHost) const {
+    const RuleList& list = lists_[kClientWhiteList];
+    return list.Contains(clientAddress) || list.Contains(clientHost);
+}
+
+bool FilterConfig::IsClientBlackListed(std::string_view clientAddress,
+                                       std::string_view clientHost) const {
+    const RuleList& list = lists_[kClientBlackList];
+    return list.Contains(clientAddress) || list.Contains(clientHost);
+}
+
+bool FilterConfig::IsUserAgentWhiteListed(std::string_view userAgent) const {
+    return lists_[kUserAgentWhiteList].Contains(userAgent);
+}
+
+bool FilterConfig::IsUserAgentBlackListed(std::string_view userAgent) const {
+    return lists_[kUserAgentBlackList].Contains(userAgent);
+}
+
+bool FilterConfig::IsReferrerWhiteListed(std::string_view referrerHost,
+                                         std::string_view serverName) const {
+    return text::EqualsIgnoreCase(referrerHost, serverName) ||
+           lists_[kReferrerWhiteList].Contains(referrerHost);
+}
+
+bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
+    return lists_[kReferrerBlackList].Contains(referrerHost);
+}
+
+bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view url) const {
+    return lists_[kUrlWhiteList].Contains(std::string(serverName).append(url));
+}
+
+bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view url) const {
+    return lists_[kUrlBlackList].Contains(std::string(serverName).append(url));
+}
+
+std::string FilterConfig::LookupAlternate(std::string_view fileType) const {
+    if (auto found = alternates_.find(std::string(fileType)); found != alternates_.end()) {
+        return found->second;
+    }
+    if (auto fallback = alternates_.find("default"); fallback != alternates_.end()) {
+        return fallback->second;
+    }
+    return {};
+}
+
+bool FilterConfig::IsAlternateResource(std::string_view serverName, std::string_view url) const {
+    return std::any_of(
+        alternateLocations_.begin(), alternateLocations_.end(),
+        [&](const AlternateLocation& at) { return at.host == serverName && at.path == url; });
+}
+
+bool FilterConfig::IsExemptRequest(const RequestFacts& facts) const {
+    return IsBlockedType(facts.fileType) && IsAlternateResource(facts.serverName, facts.url);
+}

@@ -1,0 +1,105 @@
+// The filter's whole configuration: settings from "pixwall.ini", the nine rule lists, the
+// alternate resources and the paths of its files. A loaded FilterConfig is never changed: a
+// rebuild loads a new one (Reloaded) and the filter swaps it in.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "profile_reader.h"
+#include "rule_list.h"
+
+struct RequestFacts;
+
+class FilterConfig {
+  public:
+    // Fixes the paths and sets up the settings reader; loads nothing.
+    explicit FilterConfig(std::string moduleFolder);
+
+    // Reads every setting, list and alternate anew.
+    void Load();
+
+    // A new configuration with the same paths and reader, loaded from the files as they are now.
+    std::unique_ptr<FilterConfig> Reloaded() const;
+
+    // Paths, fixed at creation.
+    const std::string& moduleFolder() const { return moduleFolder_; }
+    const std::string& settingsPath() const { return settingsPath_; }
+    const std::string& primaryConfigPath() const { return primaryConfigPath_; }
+    bool hasSettingsReader() const { return settingsReader_ != nullptr; }
+
+    // Settings, replaced by each Load.
+    std::uint32_t priority() const { return priority_; }
+    bool blockNullReferrer() const { return blockNullReferrer_; }
+    unsigned timeToLive() const { return timeToLive_; }
+    const std::string& logFilePath() const { return logFilePath_; }
+    std::int32_t maxLogSize() const { return maxLogSize_; }
+    bool dynamicAuthorization() const { return dynamicAuthorization_; }
+    bool useCookie() const { return useCookie_; }
+
+    // Rule tests.
+    bool IsBlockedType(std::string_view fileType) const;
+    bool IsClientWhiteListed(std::string_view clientAddress, std::string_view clientHost) const;
+    bool IsClientBlackListed(std::string_view clientAddress, std::string_view clientHost) const;
+    bool IsUserAgentWhiteListed(std::string_view userAgent) const;
+    bool IsUserAgentBlackListed(std::string_view userAgent) const;
+    bool IsReferrerWhiteListed(std::string_view referrerHost, std::string_view serverName) const;
+    bool IsReferrerBlackListed(std::string_view referrerHost) const;
+    bool IsUrlWhiteListed(std::string_view serverName, std::string_view url) const;
+    bool IsUrlBlackListed(std::string_view serverName, std::string_view url) const;
+
+    // Alternates: the URL for the type, else the "default" one, else empty.
+    std::string LookupAlternate(std::string_view fileType) const;
+    // Some alternate URL has this host and this path, both compared byte for byte.
+    bool IsAlternateResource(std::string_view serverName, std::string_view url) const;
+    // A protected request for one of the alternates: never blocked, so a redirect cannot loop.
+    bool IsExemptRequest(const RequestFacts& facts) const;
+    const std::map<std::string, std::string>& alternates() const { return alternates_; }
+
+    // The lists by file, for inspection.
+    enum List {
+        kBlockedTypes,
+        kReferrerWhiteList,
+        kReferrerBlackList,
+        kClientWhiteList,
+        kClientBlackList,
+        kUserAgentWhiteList,
+        kUserAgentBlackList,
+        kUrlWhiteList,
+        kUrlBlackList,
+        kListCount
+    };
+    static const char* ListFileName(List list);
+    const RuleList& list(List which) const { return lists_[which]; }
+    const std::string& listPath(List which) const { return listPaths_[which]; }
+
+  private:
+    FilterConfig(const FilterConfig& fixed, int);  // copies the fixed part only
+    std::string ReadLogFilePath() const;
+
+    std::string moduleFolder_;
+    std::string settingsPath_;
+    std::string primaryConfigPath_;
+    std::string listPaths_[kListCount];
+    std::shared_ptr<const ProfileReader> settingsReader_;
+
+    std::uint32_t priority_ = 0;
+    bool blockNullReferrer_ = false;
+    unsigned timeToLive_ = 0;
+    std::string logFilePath_;
+    std::int32_t maxLogSize_ = 50000;
+    bool dynamicAuthorization_ = false;
+    bool useCookie_ = false;
+    RuleList lists_[kListCount];
+    std::map<std::string, std::string> alternates_;
+
+    struct AlternateLocation {
+        std::string host;
+        std::string path;
+    };
+    std::vector<AlternateLocation> alternateLocations_;  // the alternates that split as URLs
+};

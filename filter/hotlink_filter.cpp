@@ -1,0 +1,139 @@
+#include "hotlink_filter.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/string_resource.h"
+
+namespace {
+
+constexpr DWORD kFilterInterfaceVersion = 0x40000;
+constexpr unsigned kDescriptionResource = 101;
+
+}  // namespace
+
+HotlinkFilter::~HotlinkFilter() {
+    if (log_) log_->Write("Pixwall for IIS stopped");
+    log_.reset();
+    config_.store(nullptr);
+}
+
+BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
+                                     const std::string& moduleFolder) {
+    version->dwFlags = SF_NOTIFY_ORDER_DEFAULT;
+    version->dwFilterVersion = kFilterInterfaceVersion;
+    version->lpszFilterDesc[0] = '\0';
+
+    log_.reset(new (std::nothrow) ActivityLog);
+    std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(moduleFolder));
+    if (config) config->Load();
+    if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
+    config_.store(config);
+    if (log_) log_->Write("Pixwall for IIS started");
+
+    version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
+    version->dwFlags |=
+        SF_NOTIFY_SECURE_PORT | SF_NOTIFY_NONSECURE_PORT | SF_NOTIFY_PREPROC_HEADERS;
+    version->dwFlags |= config ? config->priority() : SF_NOTIFY_ORDER_MEDIUM;
+
+    const std::string description =
+        platform::LoadStringResource(kDescriptionResource, SF_MAX_FILTER_DESC_LEN - 1);
+    std::memcpy(version->lpszFilterDesc, description.c_str(), description.size() + 1);
+    return TRUE;
+}
+
+void HotlinkFilter::RebuildConfiguration() {
+    const std::shared_ptr<const FilterConfig> current = config_.load();
+    if (!current) return;
+    std::shared_ptr<const FilterConfig> fresh = current->Reloaded();
+    if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
+    config_.store(std::move(fresh));
+}
+
+DWORD HotlinkFilter::Allow(const char* format, const RequestFacts& facts,
+                           const std::string* value) {
+    if (log_ && format) {
+        if (value) {
+            log_->Writef(format, facts.url.c_str(), value->c_str());
+        } else {
+            log_->Writef(format, facts.url.c_str());
+        }
+    }
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+}
+
+DWORD HotlinkFilter::Block(const char* format, const RequestFacts& facts,
+                           const std::string* value) {
+    Allow(format, facts, value);  // the blocking line comes first
+    return SendBlockResponse(facts);
+}
+
+DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
+                                          HTTP_FILTER_PREPROC_HEADERS* headers) {
+    const std::shared_ptr<const FilterConfig> snapshot = config_.load();
+    if (!snapshot) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    const FilterConfig& config = *snapshot;
+
+    const RequestFacts facts = RequestFacts::Build(context, headers, config);
+    if (facts.urlMissing) return SF_STATUS_REQ_ERROR;
+    if (facts.isExempt) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+
+    const bool isProtected = config.IsBlockedType(facts.fileType);
+    if (isProtected) {
+        if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
+            return Block("Blocking %s : Client %s is black listed", facts, &facts.clientAddress);
+        }
+        if (config.IsClientWhiteListed(facts.clientAddress, facts.clientHost)) {
+            return Allow("Allowing %s : Client %s is white listed", facts, &facts.clientAddress);
+        }
+        if (!facts.userAgent.empty()) {
+            if (config.IsUserAgentBlackListed(facts.userAgent)) {
+                return Block("Blocking %s : User Agent %s is black listed", facts,
+                             &facts.userAgent);
+            }
+            if (config.IsUserAgentWhiteListed(facts.userAgent)) {
+                return Allow("Allowing %s : User Agent %s is white listed", facts,
+                             &facts.userAgent);
+            }
+        }
+        if (!facts.referrerHost.empty()) {
+            if (config.IsReferrerBlackListed(facts.referrerHost)) {
+                return Block("Blocking %s : Referrer %s is black listed", facts,
+                             &facts.referrerHost);
+            }
+            if (config.IsReferrerWhiteListed(facts.referrerHost, facts.serverName)) {
+                return Allow("Allowing %s : Referrer %s is white listed", facts,
+                             &facts.referrerHost);
+            }
+        } else if (config.blockNullReferrer()) {
+            return Block("Blocking %s : Referrer is null for %s", facts, &facts.clientAddress);
+        }
+        if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
+            return Block("Blocking %s : Url is black listed", facts, nullptr);
+        }
+        if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
+            return Allow("Allowing %s : Url is white listed", facts, nullptr);
+        }
+    }
+    if (!config.dynamicAuthorization()) {
+        return Allow("Allowing %s : No block rules for %s", facts, &facts.clientAddress);
+    }
+    // Dynamic authorization of visitors who loaded a page comes with the access table.
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+}
+
+DWORD HotlinkFilter::SendBlockResponse(const RequestFacts& facts) {
+    HTTP_FILTER_CONTEXT* context = facts.context;
+    if (facts.alternateUrl.empty()) {
+        context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
+                                       const_cast<char*>("404 Not Found"), 0, 0);
+        return SF_STATUS_REQ_FINISHED;
+    }
+    if (log_) log_->Writef("Sending alternate resource for %s", facts.url.c_str());
+    context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0);
+    std::string location = "Location: " + facts.alternateUrl + "\n";
+    context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
+                                   const_cast<char*>("302 Object Moved"),
+                                   reinterpret_cast<ULONG_PTR>(location.c_str()), 0);
+    return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+}

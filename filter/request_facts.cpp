@@ -1,0 +1,92 @@
+#include "request_facts.h"
+
+#include <cstring>
+#include <vector>
+
+#include "filter_config.h"
+#include "split_url.h"
+#include "text.h"
+
+namespace {
+
+// Text the call left in a buffer of `size` bytes; empty when it failed or did not fit.
+template <typename Call>
+std::string ReadValue(DWORD size, Call call, bool* ok = nullptr) {
+    std::vector<char> buffer(size, '\0');
+    DWORD length = size;
+    const bool succeeded = call(buffer.data(), &length) != FALSE;
+    if (ok) *ok = succeeded;
+    if (!succeeded) return {};
+    return std::string(buffer.data(), strnlen(buffer.data(), size - 1));
+}
+
+std::string ServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, DWORD size) {
+    return ReadValue(size, [&](char* buffer, DWORD* length) {
+        return context->GetServerVariable(context, const_cast<char*>(name), buffer, length);
+    });
+}
+
+std::string Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                   const char* name, DWORD size, bool* ok = nullptr) {
+    return ReadValue(
+        size,
+        [&](char* buffer, DWORD* length) {
+            return headers->GetHeader(context, const_cast<char*>(name), buffer, length);
+        },
+        ok);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string RequestFacts::DeriveFileType(std::string_view url) {
+    std::string path;
+    const std::string_view raw = url.substr(0, url.find('?'));
+    path.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '%' && i + 2 < raw.size() && HexDigit(raw[i + 1]) >= 0 &&
+            HexDigit(raw[i + 2]) >= 0) {
+            path.push_back(static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2])));
+            i += 2;
+        } else {
+            path.push_back(raw[i]);
+        }
+    }
+    // The server ignores trailing dots and blanks of a file name.
+    while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || dot + 1 == path.size()) return {};
+    return text::ToLower(std::string_view(path).substr(dot + 1));
+}
+
+RequestFacts RequestFacts::Build(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                                 const FilterConfig& config) {
+    RequestFacts facts;
+    facts.context = context;
+    facts.headers = headers;
+    facts.serverName = ServerVariable(context, "SERVER_NAME", kServerNameBuffer);
+    bool urlRead = false;
+    facts.url = Header(context, headers, "url", kUrlBuffer, &urlRead);
+    if (!urlRead || facts.url.empty()) {
+        facts.url.clear();
+        facts.urlMissing = true;
+        return facts;
+    }
+    facts.clientAddress = ServerVariable(context, "REMOTE_ADDR", kClientAddressBuffer);
+    facts.clientHost = ServerVariable(context, "REMOTE_HOST", kClientHostBuffer);
+    const std::string referrer = ServerVariable(context, "HTTP_REFERER", kReferrerBuffer);
+    facts.userAgent = Header(context, headers, "User-Agent:", kUserAgentBuffer);
+
+    SplitUrlResult referrerParts;
+    if (SplitUrl(referrer, referrerParts)) facts.referrerHost = std::move(referrerParts.host);
+    facts.fileType = DeriveFileType(facts.url);
+    facts.isExempt = config.IsExemptRequest(facts);
+    if (!facts.isExempt) facts.alternateUrl = config.LookupAlternate(facts.fileType);
+    return facts;
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs every test: native, with the address and thread sanitizers, and the Windows build under
+# Wine. Installs what a fresh Debian machine lacks first.
+# Usage: scripts/test.sh [preset ...]   (default: linux linux-asan linux-tsan windows)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh || exit 1
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan windows)
+jobs=$(nproc)
+passed=0
+failed=0
+failed_presets=()
+
+for preset in "${presets[@]}"; do
+  echo "=== ${preset}: build"
+  if ! cmake --preset "$preset" >"build-${preset}.log" 2>&1 ||
+     ! cmake --build --preset "$preset" -j "$jobs" >>"build-${preset}.log" 2>&1; then
+    tail -n 60 "build-${preset}.log"
+    failed=$((failed + 1))
+    failed_presets+=("${preset} (build)")
+    continue
+  fi
+  rm -f "build-${preset}.log"
+  echo "=== ${preset}: test"
+  out=$(mktemp)
+  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$out"
+  status=${PIPESTATUS[0]}
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1)
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+  rm -f "$out"
+  if [ -z "$summary" ]; then
+    failed=$((failed + 1))
+    failed_presets+=("${preset} (no tests ran)")
+  else
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+  [ "$status" -eq 0 ] || failed_presets+=("$preset")
+done
+
+[ ${#failed_presets[@]} -eq 0 ] || echo "failed: ${failed_presets[*]}"
+echo "${passed} passed, ${failed} failed"
+[ ${#failed_presets[@]} -eq 0 ]

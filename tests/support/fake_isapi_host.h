@@ -1,0 +1,56 @@
+// A stand-in for the web server's side of the ISAPI filter interface: one request's server
+// variables and headers, and a record of what the filter answered.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/isapi.h"
+
+class FakeRequest {
+  public:
+    FakeRequest();
+
+    // Fluent set-up of the request.
+    FakeRequest& Server(std::string name);
+    FakeRequest& Url(std::string url);
+    FakeRequest& Client(std::string address, std::string host = "");
+    FakeRequest& Referrer(std::string referrer);
+    FakeRequest& UserAgent(std::string agent);
+    FakeRequest& Cookie(std::string cookie);
+    FakeRequest& Variable(const std::string& name, std::string value);
+    FakeRequest& Header(const std::string& name, std::string value);
+
+    HTTP_FILTER_CONTEXT* Context() { return &context_; }
+    HTTP_FILTER_PREPROC_HEADERS* Headers() { return &headers_; }
+
+    // What the filter did.
+    struct SentResponse {
+        std::string status;
+        std::string extraHeaders;
+        std::string addedHeaders;  // AddResponseHeaders before the send
+    };
+    const std::vector<SentResponse>& Sent() const { return sent_; }
+    const std::string& AddedHeaders() const { return addedHeaders_; }  // all of them
+    const std::vector<std::string>& VariablesAsked() const { return variablesAsked_; }
+
+  private:
+    static BOOL WINAPI GetServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
+                                         LPDWORD size);
+    static BOOL WINAPI AddResponseHeaders(HTTP_FILTER_CONTEXT* pfc, LPSTR headers, DWORD);
+    static BOOL WINAPI ServerSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE request,
+                                             PVOID data, ULONG_PTR ul1, ULONG_PTR ul2);
+    static BOOL WINAPI GetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size);
+    static BOOL Copy(const std::map<std::string, std::string>& values, const char* name,
+                     LPVOID buffer, LPDWORD size);
+
+    HTTP_FILTER_CONTEXT context_{};
+    HTTP_FILTER_PREPROC_HEADERS headers_{};
+    std::map<std::string, std::string> variables_;
+    std::map<std::string, std::string> requestHeaders_;
+    std::string addedHeaders_;
+    std::string pendingHeaders_;
+    std::vector<SentResponse> sent_;
+    std::vector<std::string> variablesAsked_;
+};
