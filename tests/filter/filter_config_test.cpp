@@ -4,6 +4,7 @@
 
 #include "platform/isapi.h"
 #include "platform/paths.h"
+#include "scoped_install_dir.h"
 #include "temp_folder.h"
 
 namespace {
@@ -38,6 +39,29 @@ TEST(FilterConfig, PathsLieInTheModuleFolder) {
     EXPECT_EQ(config->primaryConfigPath(), base + "corvane.ini");
     EXPECT_EQ(config->listPath(FilterConfig::kUrlBlackList), base + "url_blacklist.txt");
     EXPECT_EQ(config->listPath(FilterConfig::kUserAgentWhiteList), base + "ua_whitelist.txt");
+}
+
+TEST(FilterConfig, InstallFolderFromTheRegistryHoldsThePrimaryConfig) {
+    TempFolder module;
+    TempFolder install;
+    module.Write("corvane.ini", "");  // ignored: the registry names another folder
+    module.Write("pixwall.ini", "[DynamicAuthorization]\nDynamicAuthorization=on\n");
+    for (const std::string& installDir :
+         {install.Path(), install.Path() + platform::kPathSeparator}) {
+        ScopedInstallDir registry(installDir);
+        const auto without = Loaded(module);
+        EXPECT_EQ(without->primaryConfigPath(),
+                  installDir + platform::kPathSeparator + "corvane.ini");
+        EXPECT_FALSE(without->hasSettingsReader());
+        EXPECT_FALSE(without->dynamicAuthorization());
+    }
+    // The settings themselves stay beside the module.
+    install.Write("corvane.ini", "");
+    ScopedInstallDir registry(install.Path());
+    const auto with = Loaded(module);
+    EXPECT_TRUE(with->hasSettingsReader());
+    EXPECT_TRUE(with->dynamicAuthorization());
+    EXPECT_EQ(with->settingsPath(), module.PathOf("pixwall.ini"));
 }
 
 struct SwitchCase {
