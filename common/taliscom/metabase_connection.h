@@ -1,5 +1,6 @@
 // The component's per-call connection to the IIS metabase: listing sites, finding a site's path,
-// installing, removing and looking up a filter. All text is UTF-16; an absent description is passed as an empty one.
+// installing, removing and looking up a filter. All text is UTF-16; an absent description is passed
+// as an empty one.
 #pragma once
 
 #include <functional>

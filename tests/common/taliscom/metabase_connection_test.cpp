@@ -63,6 +63,9 @@ std::string List(MetabaseConnection& c) {
 
 const std::string kLongName(70, 'x');
 
+// Test names carry the case; gtest need not print the whole case.
+void PrintTo(const AlgorithmCase& c, std::ostream* out) { *out << c.name; }
+
 std::vector<AlgorithmCase> Cases() {
     const std::string site1 = "/lm/w3svc/1/Filters";
     return {
