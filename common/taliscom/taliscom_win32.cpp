@@ -224,8 +224,7 @@ class ClassFactory final : public IClassFactory {
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++serverLocks) + 1; }
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--serverLocks) + 1; }
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
-                                             void** object) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;

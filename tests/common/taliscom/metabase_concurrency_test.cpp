@@ -13,6 +13,16 @@ using namespace taliscom;
 
 constexpr int kRounds = 25;
 
+// Runs a change until it reports success: under heavy contention a key can stay busy past the
+// 1000-millisecond open time-out, which is reported, not lost; the caller tries again.
+template <typename Change>
+bool Retry(Change&& change) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (change()) return true;
+    }
+    return false;
+}
+
 // Adds its own filters to its own site and its own keys below a node both processes share.
 bool Work(const MetabaseFixture& fixture, const std::string& who, const char16_t* site) {
     MetabaseConnection connection(fixture.Connector());
@@ -20,14 +30,18 @@ bool Work(const MetabaseFixture& fixture, const std::string& who, const char16_t
     bool ok = true;
     for (int i = 0; i < kRounds; ++i) {
         const std::u16string name = Utf8ToUtf16(who + std::to_string(i));
-        ok = connection.AddFilter(site, name, u"/x/" + name + u".so") && ok;
-        MetadataHandle key = 0;
-        if (Failed(store.OpenKey(kMasterRootHandle, u"/shared", kPermissionWrite, 1000, &key))) {
-            ok = false;
-            continue;
-        }
-        ok = Succeeded(store.AddKey(key, name.c_str())) && ok;
-        store.CloseKey(key);
+        ok = Retry([&] { return connection.AddFilter(site, name, u"/x/" + name + u".so"); }) && ok;
+        ok = Retry([&] {
+                 MetadataHandle key = 0;
+                 if (Failed(store.OpenKey(kMasterRootHandle, u"/shared", kPermissionWrite, 1000,
+                                          &key))) {
+                     return false;
+                 }
+                 const HResult added = store.AddKey(key, name.c_str());
+                 store.CloseKey(key);
+                 return Succeeded(added);
+             }) &&
+             ok;
     }
     return ok;
 }
