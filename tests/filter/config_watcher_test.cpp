@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "activity_log.h"
-#include "filter_site.h"
+#include "filter_fixture.h"
 #include "temp_folder.h"
 
 namespace {
@@ -158,58 +158,64 @@ TEST(ConfigWatcher, AFolderThatCannotBeOpenedStillStartsAndStops) {
 class FilterReload : public testing::Test {
   protected:
     void SetUp() override {
-        site.Settings("[DynamicAuthorization]\nDynamicAuthorization=off\n");
-        site.List("blocked_types.txt", "gif\n");
-        site.List("client_blacklist.txt", "10.6.6.6\n");
-        site.Start();
-        ASSERT_NE(site.Filter().Watcher(), nullptr);
-        site.NewMessages();
+        ASSERT_NE(fixture.Filter().Watcher(), nullptr);
+        fixture.NewLogMessages();
     }
-    ConfigWatcher& Watcher() { return *site.Filter().Watcher(); }
-    Lines Request(const std::string& client, const std::string& url = FilterSite::kImage) {
-        site.Send(*FilterSite::Request(url, client));
-        return site.NewMessages();
+    ConfigWatcher& Watcher() { return *fixture.Filter().Watcher(); }
+    void Write(const std::string& name, const std::string& content) {
+        fixture.Folder().Write(name, content);
+    }
+    void Send(const std::string& client) {
+        fixture.Send(*FilterFixture::Request("/img/logo.gif", client));
+    }
+    Lines Request(const std::string& client) {
+        Send(client);
+        return fixture.NewLogMessages();
     }
 
-    FilterSite site;
+    FilterFixture fixture{{{"blocked_types.txt", "gif\n"}, {"client_blacklist.txt", "10.6.6.6\n"}}};
 };
 
 const std::string kRebuilding = "Rebuilding configuration due to changes";
 
 TEST_F(FilterReload, TwoSavesBeforeARequestCostOneRebuild) {
     EXPECT_EQ(Request("10.0.0.1"), Lines{"Allowing /img/logo.gif : No block rules for 10.0.0.1"});
-    site.List("url_blacklist.txt", "www.site.test/img/\n");
-    site.List("url_blacklist.txt", "www.site.test/img/logo\n");
+    Write("url_blacklist.txt", "imgserver/img/\n");
+    Write("url_blacklist.txt", "imgserver/img/logo\n");
     ASSERT_TRUE(ChangeReported(Watcher()));
     EXPECT_EQ(Request("10.0.0.1"),
               (Lines{kRebuilding, "Blocking /img/logo.gif : Url is black listed"}));
-    if (!CanSeeNoReport(Watcher())) return;
+    if (!CanSeeNoReport(Watcher())) return;  // a late report could not be told from none
     EXPECT_EQ(Request("10.0.0.1"), Lines{"Blocking /img/logo.gif : Url is black listed"});
 }
 
 TEST_F(FilterReload, DeletingAListFileKeepsTheOldListUntilSomethingIsWritten) {
-    if (!CanSeeNoReport(Watcher()))
+    if (!CanSeeNoReport(Watcher())) {
         GTEST_SKIP() << "the platform cannot show the absence of a report";
-    site.Module().Remove("client_blacklist.txt");
+    }
+    fixture.Folder().Remove("client_blacklist.txt");
     EXPECT_FALSE(ChangeReported(Watcher()));
     EXPECT_EQ(Request("10.6.6.6"),
               Lines{"Blocking /img/logo.gif : Client 10.6.6.6 is black listed"});
-    site.List("notes.txt", "any write");
+    Write("notes.txt", "any write");
     ASSERT_TRUE(ChangeReported(Watcher()));
     EXPECT_EQ(Request("10.6.6.6"),
               (Lines{kRebuilding, "Allowing /img/logo.gif : No block rules for 10.6.6.6"}));
 }
 
 TEST_F(FilterReload, ALogInTheModuleFolderRebuildsAfterEveryLoggedLine) {
-    site.Settings("[DynamicAuthorization]\nDynamicAuthorization=off\n", true);
+    Write("pixwall.ini", "[logging]\nlogging=on\nlogfolder=" + fixture.Folder().Path() + "\n");
     ASSERT_TRUE(ChangeReported(Watcher()));
-    // The settings file was the change; the log moves into the module folder with this rebuild.
-    site.Send(*FilterSite::Request(FilterSite::kImage, "10.0.0.1"));
-    site.NewMessages();
+    Send("10.0.0.1");  // rebuilds: from here on the log lies in the watched folder
+    EXPECT_EQ(LogMessages(fixture.Folder().Lines("pixwall.log")),
+              Lines{"Allowing /img/logo.gif : No block rules for 10.0.0.1"});
     for (int i = 2; i <= 4; ++i) {
         const std::string client = "10.0.0." + std::to_string(i);
         ASSERT_TRUE(ChangeReported(Watcher())) << i;
-        EXPECT_EQ(Request(client),
+        Send(client);
+        const Lines lines = LogMessages(fixture.Folder().Lines("pixwall.log"));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
                   (Lines{kRebuilding, "Allowing /img/logo.gif : No block rules for " + client}));
     }
 }
@@ -221,7 +227,7 @@ TEST(FilterReloadFolder, AModuleFolderThatCannotBeOpenedKeepsTheStartConfigurati
     EXPECT_EQ(filter.GetFilterVersion(&version, parent.PathOf("missing")), TRUE);
     ASSERT_NE(filter.Watcher(), nullptr);
     EXPECT_FALSE(filter.Watcher()->Changes().Watching());
-    auto request = FilterSite::Request(FilterSite::kImage, "10.0.0.1");
+    auto request = FilterFixture::Request("/img/logo.gif", "10.0.0.1");
     EXPECT_EQ(filter.HandleRequestHeaders(request->Context(), request->Headers()),
               static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
 }

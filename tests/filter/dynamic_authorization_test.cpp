@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "filter_site.h"
+#include "filter_fixture.h"
 
 namespace {
 
@@ -18,27 +18,32 @@ constexpr const char* kSetCookie = "Set-Cookie: PIXWALLID=MTAuMC4wLjE=; path=/;\
 class DynamicAuthorization : public testing::Test {
   protected:
     void StartWith(int timeToLive, bool useCookie) {
-        site.Settings("[settings]\ntimetolive=" + std::to_string(timeToLive) +
-                      "\n[DynamicAuthorization]\nDynamicAuthorization=on\nusecookie=" +
-                      (useCookie ? "yes" : "no") + "\n");
-        site.List("blocked_types.txt", "gif\n");
-        site.List("client_blacklist.txt", "10.6.6.6\n");
-        site.Start();
-        site.NewMessages();  // the start line
+        const std::string settings =
+            "[settings]\ntimetolive=" + std::to_string(timeToLive) +
+            "\n[DynamicAuthorization]\nDynamicAuthorization=on\nusecookie=" +
+            (useCookie ? "yes" : "no") + "\n[logging]\nlogging=on\n";
+        fixture = std::make_unique<FilterFixture>(
+            std::map<std::string, std::string>{{"pixwall.ini", settings},
+                                               {"blocked_types.txt", "gif\n"},
+                                               {"client_blacklist.txt", "10.6.6.6\n"}},
+            true, [this] { return now; });
+        fixture->NewLogMessages();  // the start line
     }
     std::unique_ptr<FakeRequest> Page(const std::string& client = kClient) {
-        auto page = FilterSite::Request(FilterSite::kPage, client);
-        EXPECT_EQ(site.Send(*page), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+        auto page = FilterFixture::Request("/index.html", client);
+        EXPECT_EQ(fixture->Send(*page), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
         return page;
     }
     DWORD Image(const std::string& client = kClient, const char* cookie = nullptr) {
-        auto image = FilterSite::Request(FilterSite::kImage, client);
+        auto image = FilterFixture::Request("/img/logo.gif", client);
         if (cookie) image->Cookie(cookie);
-        return site.Send(*image);
+        return fixture->Send(*image);
     }
+    Lines NewLines() { return fixture->NewLogMessages(); }
+    DynamicAccessTable& Table() { return *fixture->Filter().AccessTable(); }
 
     std::int64_t now = 1'136'073'600;
-    FilterSite site{[this] { return now; }};
+    std::unique_ptr<FilterFixture> fixture;
 };
 
 const Lines kGranted = {"Allowing /img/logo.gif : Dynamic access granted for 10.0.0.1"};
@@ -49,23 +54,23 @@ const Lines kCookieGranted = {
 TEST_F(DynamicAuthorization, APageAdmitsItsClientForTheTimeToLive) {
     StartWith(60, false);
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
-    EXPECT_EQ(site.NewMessages(), kDenied);
+    EXPECT_EQ(NewLines(), kDenied);
 
     const auto page = Page();
-    EXPECT_EQ(site.NewMessages(), Lines{});  // pages write nothing
-    EXPECT_EQ(page->AddedHeaders(), "");     // and without the cookie set nothing
+    EXPECT_EQ(NewLines(), Lines{});       // pages write nothing
+    EXPECT_EQ(page->AddedHeaders(), "");  // and without the cookie set nothing
     now += 60;
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(site.NewMessages(), kGranted);
+    EXPECT_EQ(NewLines(), kGranted);
 
     now += 1;
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
-    EXPECT_EQ(site.NewMessages(), kDenied);
-    EXPECT_EQ(site.Filter().AccessTable()->Size(), 0u);  // the expired entry went
+    EXPECT_EQ(NewLines(), kDenied);
+    EXPECT_EQ(Table().Size(), 0u);  // the expired entry went
 
     Page();
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(site.NewMessages(), kGranted);
+    EXPECT_EQ(NewLines(), kGranted);
 }
 
 TEST_F(DynamicAuthorization, ATimeToLiveOfZeroAdmitsWithinTheSameSecondOnly) {
@@ -74,14 +79,14 @@ TEST_F(DynamicAuthorization, ATimeToLiveOfZeroAdmitsWithinTheSameSecondOnly) {
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
     now += 1;
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
-    EXPECT_EQ(site.NewMessages(), (Lines{kGranted[0], kDenied[0]}));
+    EXPECT_EQ(NewLines(), (Lines{kGranted[0], kDenied[0]}));
 }
 
 TEST_F(DynamicAuthorization, AdmissionIsPerAddress) {
     StartWith(60, false);
     Page("10.0.0.2");
     Page("10.0.0.2");
-    EXPECT_EQ(site.Filter().AccessTable()->Size(), 1u);
+    EXPECT_EQ(Table().Size(), 1u);
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
     EXPECT_EQ(Image("10.0.0.2"), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
 }
@@ -91,42 +96,41 @@ TEST_F(DynamicAuthorization, APageHandsOutTheCookieWhenItIsOn) {
     const auto page = Page();
     EXPECT_EQ(page->AddedHeaders(), kSetCookie);
     EXPECT_TRUE(page->Sent().empty());
-    EXPECT_EQ(site.NewMessages(), Lines{});
-    EXPECT_EQ(site.Filter().AccessTable()->Addresses(), Lines{kClient});
+    EXPECT_EQ(NewLines(), Lines{});
+    EXPECT_EQ(Table().Addresses(), Lines{kClient});
 }
 
 TEST_F(DynamicAuthorization, ABlackListedClientIsNeitherAdmittedNorGivenTheCookie) {
     StartWith(60, true);
     const auto page = Page("10.6.6.6");
     EXPECT_EQ(page->AddedHeaders(), "");
-    EXPECT_EQ(site.Filter().AccessTable()->Size(), 0u);
-    EXPECT_EQ(site.NewMessages(), Lines{});
+    EXPECT_EQ(Table().Size(), 0u);
+    EXPECT_EQ(NewLines(), Lines{});
 }
 
 TEST_F(DynamicAuthorization, TheCookieAdmitsTheAddressItWasMadeForWithoutTheTable) {
     StartWith(60, true);
     EXPECT_EQ(Image(kClient, kCookie), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(site.NewMessages(), kCookieGranted);
-    EXPECT_EQ(site.Filter().AccessTable()->Size(), 0u);
+    EXPECT_EQ(NewLines(), kCookieGranted);
+    EXPECT_EQ(Table().Size(), 0u);
 
     // It knows no time limit.
     now += 100000;
     EXPECT_EQ(Image(kClient, kCookie), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(site.NewMessages(), kCookieGranted);
+    EXPECT_EQ(NewLines(), kCookieGranted);
 
     // From another address the table decides.
     EXPECT_EQ(Image("10.0.0.2", kCookie), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
     Page("10.0.0.2");
     EXPECT_EQ(Image("10.0.0.2", kCookie), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(site.NewMessages(),
-              (Lines{"Blocking /img/logo.gif : Dynamic access denied for 10.0.0.2",
-                     "Allowing /img/logo.gif : Dynamic access granted for 10.0.0.2"}));
+    EXPECT_EQ(NewLines(), (Lines{"Blocking /img/logo.gif : Dynamic access denied for 10.0.0.2",
+                                 "Allowing /img/logo.gif : Dynamic access granted for 10.0.0.2"}));
 }
 
 TEST_F(DynamicAuthorization, TheCookieCountsOnlyWhenItIsOn) {
     StartWith(60, false);
     EXPECT_EQ(Image(kClient, kCookie), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
-    EXPECT_EQ(site.NewMessages(), kDenied);
+    EXPECT_EQ(NewLines(), kDenied);
 }
 
 TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
@@ -135,7 +139,7 @@ TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
     for (const char* cookie :
          {"PIXWALLID=", "PIXWALLID=MTAuMC4wLjE", "PIXWALLID=*&^%", "PIXWALLID"}) {
         EXPECT_EQ(Image(kClient, cookie), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-        EXPECT_EQ(site.NewMessages(), kGranted) << cookie;
+        EXPECT_EQ(NewLines(), kGranted) << cookie;
     }
 }
 

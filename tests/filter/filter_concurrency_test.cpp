@@ -12,7 +12,7 @@
 
 #include "admission_cookie.h"
 #include "base64.h"
-#include "filter_site.h"
+#include "filter_fixture.h"
 
 namespace {
 
@@ -34,6 +34,11 @@ std::string SettingsVariant(int i) {
     return std::string("[settings]\ntimetolive=") + (i % 3 == 0 ? "0000" : "3600") +
            "\n[DynamicAuthorization]\nDynamicAuthorization=on\nusecookie=" +
            (i % 2 == 0 ? "yes" : "no ") + "\n";
+}
+
+std::string Settings(int i, int maxLogSize) {
+    return SettingsVariant(i) + "[logging]\nlogging=on\nmaxlogsize=" + std::to_string(maxLogSize) +
+           "\n";
 }
 
 std::string ClientBlackList(int i) {
@@ -63,31 +68,31 @@ bool SentOnly404(const FakeRequest& request) {
     return request.Sent().size() == 1 && request.Sent()[0].status == "404 Not Found";
 }
 
-void SendRequests(FilterSite& site, int thread, Mistakes& mistakes, std::atomic<int>& images) {
+void SendRequests(FilterFixture& site, int thread, Mistakes& mistakes, std::atomic<int>& images) {
     for (int round = 0; round < kRoundsPerThread; ++round) {
         const std::string client =
             "10.0." + std::to_string(thread) + "." + std::to_string(round % 40);
         const std::string cookieHeader = AdmissionCookieHeader(client);
 
-        auto page = FilterSite::Request(FilterSite::kPage, client);
+        auto page = FilterFixture::Request("/index.html", client);
         const DWORD pageStatus = site.Send(*page);
         mistakes.Check(pageStatus == SF_STATUS_REQ_NEXT_NOTIFICATION && page->Sent().empty(),
                        "a page was not allowed");
         mistakes.Check(page->AddedHeaders().empty() || page->AddedHeaders() == cookieHeader,
                        "a page got a cookie header other than its own: " + page->AddedHeaders());
 
-        auto image = FilterSite::Request(FilterSite::kImage, client);
+        auto image = FilterFixture::Request("/img/logo.gif", client);
         if (round % 2 == 0) image->Cookie("PIXWALLID=" + base64::Encode(client));
         const DWORD imageStatus = site.Send(*image);
         mistakes.Check((imageStatus == SF_STATUS_REQ_NEXT_NOTIFICATION && image->Sent().empty()) ||
                            (imageStatus == SF_STATUS_REQ_FINISHED && SentOnly404(*image)),
                        "an image got an answer that does not match its status");
 
-        auto blackPage = FilterSite::Request(FilterSite::kPage, "10.6.6.6");
+        auto blackPage = FilterFixture::Request("/index.html", "10.6.6.6");
         site.Send(*blackPage);
         mistakes.Check(blackPage->AddedHeaders().empty(), "a black-listed client got the cookie");
 
-        auto blackImage = FilterSite::Request(FilterSite::kImage, "10.6.6.6");
+        auto blackImage = FilterFixture::Request("/img/logo.gif", "10.6.6.6");
         blackImage->Cookie("PIXWALLID=" + base64::Encode("10.6.6.6"));
         mistakes.Check(site.Send(*blackImage) == SF_STATUS_REQ_FINISHED && SentOnly404(*blackImage),
                        "a black-listed client got an image");
@@ -95,15 +100,10 @@ void SendRequests(FilterSite& site, int thread, Mistakes& mistakes, std::atomic<
     }
 }
 
-void RunAgainstRewrites(FilterSite& site, std::atomic<int>& images) {
-    site.Settings(SettingsVariant(0));
-    site.List("blocked_types.txt", "gif\n");
-    site.List("client_blacklist.txt", ClientBlackList(0));
-    site.List("url_blacklist.txt", UrlBlackList(1));
-    const std::string settingsFile = site.Module().Read("pixwall.ini");
-    site.Start();
+void RunAgainstRewrites(FilterFixture& site, std::atomic<int>& images) {
+    const std::string settingsFile = site.Folder().Read("pixwall.ini");
     // Make sure at least one change is waiting when the requests start.
-    OverwriteInPlace(site.Module().PathOf("url_blacklist.txt"), UrlBlackList(1));
+    OverwriteInPlace(site.Folder().PathOf("url_blacklist.txt"), UrlBlackList(1));
     ASSERT_TRUE(ChangeReported(*site.Filter().Watcher()));
 
     std::atomic<int> running{kRequestThreads};
@@ -117,10 +117,10 @@ void RunAgainstRewrites(FilterSite& site, std::atomic<int>& images) {
     }
     std::thread writer([&] {
         for (int i = 1; running > 0; ++i) {
-            OverwriteInPlace(site.Module().PathOf("pixwall.ini"),
+            OverwriteInPlace(site.Folder().PathOf("pixwall.ini"),
                              SettingsVariant(i) + settingsFile.substr(SettingsVariant(0).size()));
-            OverwriteInPlace(site.Module().PathOf("client_blacklist.txt"), ClientBlackList(i));
-            OverwriteInPlace(site.Module().PathOf("url_blacklist.txt"), UrlBlackList(i));
+            OverwriteInPlace(site.Folder().PathOf("client_blacklist.txt"), ClientBlackList(i));
+            OverwriteInPlace(site.Folder().PathOf("url_blacklist.txt"), UrlBlackList(i));
             std::this_thread::yield();
         }
     });
@@ -139,13 +139,20 @@ std::vector<std::string> BrokenLines(const std::vector<std::string>& lines) {
     return broken;
 }
 
+std::map<std::string, std::string> SiteFiles(int maxLogSize) {
+    return {{"pixwall.ini", Settings(0, maxLogSize)},
+            {"blocked_types.txt", "gif\n"},
+            {"client_blacklist.txt", ClientBlackList(0)},
+            {"url_blacklist.txt", UrlBlackList(1)}};
+}
+
 TEST(FilterConcurrency, EveryRequestIsDecidedAloneWhileTheFilesAreRewritten) {
     std::atomic<int> images{0};
-    FilterSite site;
+    FilterFixture site(SiteFiles(10000000));
     RunAgainstRewrites(site, images);
     site.Stop();
 
-    const std::vector<std::string> lines = site.Logs().Lines("pixwall.log");
+    const std::vector<std::string> lines = site.Folder().Lines("LogFiles/pixwall.log");
     EXPECT_EQ(BrokenLines(lines), std::vector<std::string>{});
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(LogMessage(lines.front()), "Pixwall for IIS started");
@@ -165,13 +172,13 @@ TEST(FilterConcurrency, EveryRequestIsDecidedAloneWhileTheFilesAreRewritten) {
 
 TEST(FilterConcurrency, RotationKeepsEveryLineWhole) {
     std::atomic<int> images{0};
-    FilterSite site;
-    site.RotateLogAt(2000);
+    FilterFixture site(SiteFiles(2000));
     RunAgainstRewrites(site, images);
     site.Stop();
-    EXPECT_TRUE(site.Logs().Exists("pixwall.1.log"));
-    EXPECT_EQ(BrokenLines(site.Logs().Lines("pixwall.log")), std::vector<std::string>{});
-    EXPECT_EQ(BrokenLines(site.Logs().Lines("pixwall.1.log")), std::vector<std::string>{});
+    EXPECT_TRUE(site.Folder().Exists("LogFiles/pixwall.1.log"));
+    EXPECT_EQ(BrokenLines(site.Folder().Lines("LogFiles/pixwall.log")), std::vector<std::string>{});
+    EXPECT_EQ(BrokenLines(site.Folder().Lines("LogFiles/pixwall.1.log")),
+              std::vector<std::string>{});
 }
 
 }  // namespace
