@@ -28,7 +28,7 @@ HotlinkFilter::~HotlinkFilter() {
     if (log_) log_->Write("Pixwall for IIS stopped");
     log_.reset();
     accessTable_.reset();
-    config_.store(nullptr);
+    Publish(nullptr);
 }
 
 BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
@@ -46,7 +46,7 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     if (config) config->Load();
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
-    config_.store(config);
+    Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
     if (watcher_ && config) watcher_->Start(config->moduleFolder());
@@ -62,16 +62,27 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     return TRUE;
 }
 
+std::shared_ptr<const FilterConfig> HotlinkFilter::Config() const {
+    std::lock_guard guard(configLock_);
+    return config_;
+}
+
+void HotlinkFilter::Publish(std::shared_ptr<const FilterConfig> config) {
+    std::lock_guard guard(configLock_);
+    config_.swap(config);
+    // The old snapshot goes with `config`, after the lock is released, unless a request holds it.
+}
+
 void HotlinkFilter::RebuildConfiguration() {
     // Rebuilds that overlap would hand the log and the table the settings of whichever finished
     // last, not of the files as they are now.
     std::lock_guard guard(rebuildLock_);
-    const std::shared_ptr<const FilterConfig> current = config_.load();
+    const std::shared_ptr<const FilterConfig> current = Config();
     if (!current) return;
     std::shared_ptr<const FilterConfig> fresh = current->Reloaded();
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
     if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
-    config_.store(std::move(fresh));
+    Publish(std::move(fresh));
 }
 
 DWORD HotlinkFilter::Allow(const char* format, const RequestFacts& facts,
@@ -100,7 +111,7 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
         RebuildConfiguration();
     }
 
-    const std::shared_ptr<const FilterConfig> snapshot = config_.load();
+    const std::shared_ptr<const FilterConfig> snapshot = Config();
     if (!snapshot) return SF_STATUS_REQ_NEXT_NOTIFICATION;
     const FilterConfig& config = *snapshot;
 

@@ -2,7 +2,6 @@
 // and the watcher, and runs the decision pipeline for every request.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,7 +37,7 @@ class HotlinkFilter {
     DWORD SendBlockResponse(const RequestFacts& facts);
 
     // The configuration requests now start with; null before start-up.
-    std::shared_ptr<const FilterConfig> Config() const { return config_.load(); }
+    std::shared_ptr<const FilterConfig> Config() const;
     ActivityLog* Log() const { return log_.get(); }
     DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
@@ -50,8 +49,14 @@ class HotlinkFilter {
                                bool isProtected);
 
     std::unique_ptr<ActivityLog> log_;
-    // Requests keep the snapshot they started with; a rebuild publishes a new one.
-    std::atomic<std::shared_ptr<const FilterConfig>> config_;
+    void Publish(std::shared_ptr<const FilterConfig> config);
+
+    // Requests keep the snapshot they started with; a rebuild publishes a new one. The lock
+    // guards only the copying of the pointer. (libstdc++ 12's std::atomic<std::shared_ptr>
+    // releases its internal lock with relaxed order after a load, a race the thread sanitizer
+    // rightly reports.)
+    mutable std::mutex configLock_;
+    std::shared_ptr<const FilterConfig> config_;
     std::unique_ptr<DynamicAccessTable> accessTable_;
     std::unique_ptr<ConfigWatcher> watcher_;
 
