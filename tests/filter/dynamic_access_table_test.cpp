@@ -50,19 +50,6 @@ TEST(DynamicAccessTable, AnAdmissionLastsExactlyTheTimeToLive) {
     }
 }
 
-TEST(DynamicAccessTable, AnExpiredClientIsAdmittedAgainByItsNextPage) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
-    table.SetTimeToLive(60);
-    table.Admit("10.0.0.1");
-    clock.now += 61;
-    EXPECT_FALSE(table.IsAdmitted("10.0.0.1"));
-    EXPECT_FALSE(table.IsAdmitted("10.0.0.1"));
-    table.Admit("10.0.0.1");
-    clock.now += 60;
-    EXPECT_TRUE(table.IsAdmitted("10.0.0.1"));
-}
-
 TEST(DynamicAccessTable, AdmittingTwiceLeavesOneEntryAtTheFrontWithTheNewTime) {
     TestClock clock;
     DynamicAccessTable table(clock.Get());

@@ -82,15 +82,6 @@ TEST_F(DynamicAuthorization, ATimeToLiveOfZeroAdmitsWithinTheSameSecondOnly) {
     EXPECT_EQ(NewLines(), (Lines{kGranted[0], kDenied[0]}));
 }
 
-TEST_F(DynamicAuthorization, AdmissionIsPerAddress) {
-    StartWith(60, false);
-    Page("10.0.0.2");
-    Page("10.0.0.2");
-    EXPECT_EQ(Table().Size(), 1u);
-    EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
-    EXPECT_EQ(Image("10.0.0.2"), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-}
-
 TEST_F(DynamicAuthorization, APageHandsOutTheCookieWhenItIsOn) {
     StartWith(60, true);
     const auto page = Page();
