@@ -17,7 +17,9 @@ static_assert(RequestFacts::kUrlBuffer >= RequestFacts::kReferrerBuffer &&
 template <typename Call>
 std::string ReadValue(DWORD size, Call call, bool* ok = nullptr) {
     char buffer[RequestFacts::kUrlBuffer];  // the largest of the buffers
-    std::memset(buffer, 0, size);
+    // Empty before the call; a host that wrote no NUL still cannot run past the buffer.
+    buffer[0] = '\0';
+    buffer[size - 1] = '\0';
     DWORD length = size;
     const bool succeeded = call(buffer, &length) != FALSE;
     if (ok) *ok = succeeded;
