@@ -34,6 +34,10 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
             [self = shared_from_this()](boost::system::error_code error, tcp::socket socket) {
                 if (error == asio::error::operation_aborted) return;
                 if (!error) {
+                    // A reply goes out in several writes (header and file chunks): without
+                    // this, Nagle's algorithm holds the last one back for the client's ACK.
+                    boost::system::error_code ignored;
+                    socket.set_option(tcp::no_delay(true), ignored);
                     std::make_shared<HttpSession>(std::move(socket), self->site_, self->timeout_)
                         ->Start();
                 }
