@@ -1,7 +1,6 @@
 #include "request_facts.h"
 
 #include <cstring>
-#include <vector>
 
 #include "filter_config.h"
 #include "split_url.h"
@@ -9,15 +8,21 @@
 
 namespace {
 
+static_assert(RequestFacts::kUrlBuffer >= RequestFacts::kReferrerBuffer &&
+              RequestFacts::kUrlBuffer >= RequestFacts::kUserAgentBuffer &&
+              RequestFacts::kUrlBuffer >= RequestFacts::kServerNameBuffer &&
+              RequestFacts::kUrlBuffer >= RequestFacts::kClientHostBuffer);
+
 // Text the call left in a buffer of `size` bytes; empty when it failed or did not fit.
 template <typename Call>
 std::string ReadValue(DWORD size, Call call, bool* ok = nullptr) {
-    std::vector<char> buffer(size, '\0');
+    char buffer[RequestFacts::kUrlBuffer];  // the largest of the buffers
+    std::memset(buffer, 0, size);
     DWORD length = size;
-    const bool succeeded = call(buffer.data(), &length) != FALSE;
+    const bool succeeded = call(buffer, &length) != FALSE;
     if (ok) *ok = succeeded;
     if (!succeeded) return {};
-    return std::string(buffer.data(), strnlen(buffer.data(), size - 1));
+    return std::string(buffer, strnlen(buffer, size - 1));
 }
 
 std::string ServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, DWORD size) {

@@ -11,6 +11,8 @@ struct SplitCase {
     const char* path;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out) { *out << '"' << c.url << '"'; }
+
 class SplitUrlTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitUrlTest, SplitsHostAndPath) {

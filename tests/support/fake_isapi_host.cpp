@@ -67,19 +67,20 @@ BOOL FakeRequest::Copy(const std::map<std::string, std::string>& values, const c
 BOOL WINAPI FakeRequest::GetServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
                                            LPDWORD size) {
     auto* self = static_cast<FakeRequest*>(pfc->ServerContext);
-    self->variablesAsked_.emplace_back(name);
+    if (self->recordCalls_) self->variablesAsked_.emplace_back(name);
     return Copy(self->variables_, name, buffer, size);
 }
 
 BOOL WINAPI FakeRequest::GetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
                                    LPDWORD size) {
     auto* self = static_cast<FakeRequest*>(pfc->ServerContext);
-    self->variablesAsked_.emplace_back(name);
+    if (self->recordCalls_) self->variablesAsked_.emplace_back(name);
     return Copy(self->requestHeaders_, name, buffer, size);
 }
 
 BOOL WINAPI FakeRequest::AddResponseHeaders(HTTP_FILTER_CONTEXT* pfc, LPSTR headers, DWORD) {
     auto* self = static_cast<FakeRequest*>(pfc->ServerContext);
+    if (!self->recordCalls_) return TRUE;
     self->addedHeaders_ += headers;
     self->pendingHeaders_ += headers;
     return TRUE;
@@ -89,6 +90,7 @@ BOOL WINAPI FakeRequest::ServerSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF
                                                PVOID data, ULONG_PTR ul1, ULONG_PTR) {
     auto* self = static_cast<FakeRequest*>(pfc->ServerContext);
     if (request != SF_REQ_SEND_RESPONSE_HEADER) return FALSE;
+    if (!self->recordCalls_) return TRUE;
     SentResponse sent;
     sent.status = data ? static_cast<const char*>(data) : "";
     sent.extraHeaders = ul1 ? reinterpret_cast<const char*>(ul1) : "";

@@ -1,0 +1,114 @@
+// The module as the server sees it: loaded from a folder, called only through its exports.
+#include <gtest/gtest.h>
+
+#include "fake_isapi_host.h"
+#include "filter_module.h"
+#include "platform/paths.h"
+#include "temp_folder.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class ExportsTest : public testing::Test {
+  protected:
+    void WriteSettings(const std::string& subfolder = "") {
+        const std::string prefix = subfolder.empty() ? "" : subfolder + "/";
+        folder.Write(prefix + "LogFiles/keep", "");
+        folder.Write(prefix + "corvane.ini", "[settings]\n");
+        folder.Write(prefix + "blocked_types.txt", "gif\n");
+        folder.Write(prefix + "client_blacklist.txt", "10.9.9.9\n");
+        folder.Write(prefix + "pixwall.ini",
+                     "[settings]\npriority=high\n[logging]\nlogging=on\n"
+                     "[alternates]\ngif=http://imgserver/stop.gif\n");
+    }
+    Lines Log(const std::string& subfolder = "") const {
+        return LogMessages(
+            folder.Lines((subfolder.empty() ? "" : subfolder + "/") + "LogFiles/pixwall.log"));
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(ExportsTest, StartsFromItsOwnFolderAndStopsAtUnload) {
+    WriteSettings();
+    {
+        FilterModule module(folder.Path(), FilterModule::FileName());
+        ASSERT_TRUE(module.Loaded());
+        HTTP_FILTER_VERSION version{};
+        version.dwServerFilterVersion = 0x60000;
+        ASSERT_TRUE(module.GetFilterVersion(&version));
+        EXPECT_EQ(version.dwFlags, 0x84003u);
+        EXPECT_EQ(version.dwFilterVersion, 0x40000u);
+        EXPECT_STREQ(version.lpszFilterDesc, "Pixwall Filter");
+
+        FakeRequest blocked;
+        blocked.Server("imgserver").Url("/a.gif").Client("10.9.9.9");
+        EXPECT_EQ(
+            module.HttpFilterProc(blocked.Context(), SF_NOTIFY_PREPROC_HEADERS, blocked.Headers()),
+            static_cast<DWORD>(SF_STATUS_REQ_HANDLED_NOTIFICATION));
+        ASSERT_EQ(blocked.Sent().size(), 1u);
+        EXPECT_EQ(blocked.Sent()[0].status, "302 Object Moved");
+        EXPECT_EQ(blocked.Sent()[0].extraHeaders, "Location: http://imgserver/stop.gif\n");
+        EXPECT_EQ(blocked.AddedHeaders(), "Expires: 0\n");
+
+        FakeRequest page;
+        page.Server("imgserver").Url("/index.html").Client("10.0.0.1");
+        EXPECT_EQ(module.HttpFilterProc(page.Context(), SF_NOTIFY_PREPROC_HEADERS, page.Headers()),
+                  static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+    }
+    EXPECT_EQ(
+        Log(),
+        (Lines{"Pixwall for IIS started", "Blocking /a.gif : Client 10.9.9.9 is black listed",
+               "Sending alternate resource for /a.gif",
+               "Allowing /index.html : No block rules for 10.0.0.1", "Pixwall for IIS stopped"}));
+}
+
+TEST_F(ExportsTest, OtherNotificationsPassUntouched) {
+    WriteSettings();
+    FilterModule module(folder.Path(), FilterModule::FileName());
+    ASSERT_TRUE(module.Loaded());
+    HTTP_FILTER_VERSION version{};
+    module.GetFilterVersion(&version);
+    for (const DWORD type : {0u, 0x1000u, 0x200u, 0x80u, 0x4001u, 0xFFFFFFFFu}) {
+        FakeRequest request;
+        request.Server("imgserver").Url("/a.gif").Client("10.9.9.9");
+        EXPECT_EQ(module.HttpFilterProc(request.Context(), type, request.Headers()),
+                  static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION))
+            << type;
+        EXPECT_TRUE(request.VariablesAsked().empty());
+        EXPECT_TRUE(request.Sent().empty());
+    }
+    EXPECT_EQ(Log(), Lines{"Pixwall for IIS started"});
+}
+
+TEST_F(ExportsTest, FolderDropsEveryModuleFileNameInItsPath) {
+    // The module lies in a folder that carries the module's own file name.
+    WriteSettings();
+    {
+        const std::string nested = folder.PathOf(FilterModule::FileName());
+        FilterModule module(nested, FilterModule::FileName());
+        ASSERT_TRUE(module.Loaded());
+        HTTP_FILTER_VERSION version{};
+        module.GetFilterVersion(&version);
+        EXPECT_EQ(version.dwFlags, 0x84003u);
+    }
+    EXPECT_EQ(Log(), (Lines{"Pixwall for IIS started", "Pixwall for IIS stopped"}));
+}
+
+TEST_F(ExportsTest, ModuleNamedInOtherCaseKeepsItsFileNameInTheFolder) {
+    WriteSettings();
+    std::string upper = FilterModule::FileName();
+    upper[0] = 'P';
+    {
+        FilterModule module(folder.Path(), upper);
+        ASSERT_TRUE(module.Loaded());
+        HTTP_FILTER_VERSION version{};
+        EXPECT_TRUE(module.GetFilterVersion(&version));
+        // No settings found beside "<folder>/Pixwall...": defaults, no log.
+        EXPECT_EQ(version.dwFlags, 0x44003u);
+    }
+    EXPECT_FALSE(folder.Exists("LogFiles/pixwall.log"));
+}
+
+}  // namespace

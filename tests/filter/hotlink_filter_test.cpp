@@ -1,0 +1,392 @@
+#include "hotlink_filter.h"
+
+#include <gtest/gtest.h>
+
+#include "filter_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
+
+const char* const kStarted = "Pixwall for IIS started";
+
+struct Request {
+    std::string url = "/img/a.gif";
+    std::string server = "imgserver";
+    std::string address = "10.0.0.1";
+    std::string host = "";
+    std::string referrer = "";
+    std::string agent = "Mozilla/5.0";
+};
+
+struct PipelineCase {
+    const char* name;
+    Files files;  // rule lists and extra settings; "blocked_types.txt" lists gif and jpg
+    Request request;
+    DWORD status;
+    Lines lines;                // after the start line
+    std::string sentStatus;     // empty: nothing sent
+    std::string location = "";  // the Location header of a redirect
+};
+
+std::string Ini(const std::string& extra) { return "[logging]\nlogging=on\n" + extra; }
+
+const std::string kWithAlternate =
+    Ini("[alternates]\ngif=http://imgserver/img/stop.gif\ndefault=http://imgserver/img/none.png\n");
+
+void PrintTo(const PipelineCase& c, std::ostream* out) { *out << c.name; }
+
+class PipelineTest : public testing::TestWithParam<PipelineCase> {};
+
+TEST_P(PipelineTest, DecidesAsTheRulesSay) {
+    const PipelineCase& c = GetParam();
+    Files files = c.files;
+    if (!files.count("blocked_types.txt")) files["blocked_types.txt"] = "gif\njpg\n";
+    FilterFixture fixture(files);
+    FakeRequest request;
+    request.Server(c.request.server)
+        .Url(c.request.url)
+        .Client(c.request.address, c.request.host)
+        .UserAgent(c.request.agent);
+    if (!c.request.referrer.empty()) request.Referrer(c.request.referrer);
+
+    EXPECT_EQ(fixture.Send(request), c.status);
+
+    Lines expected{kStarted};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(fixture.LogMessages(), expected);
+    if (c.sentStatus.empty()) {
+        EXPECT_TRUE(request.Sent().empty());
+    } else {
+        ASSERT_EQ(request.Sent().size(), 1u);
+        EXPECT_EQ(request.Sent()[0].status, c.sentStatus);
+        EXPECT_EQ(request.Sent()[0].extraHeaders,
+                  c.location.empty() ? "" : "Location: " + c.location + "\n");
+        EXPECT_EQ(request.Sent()[0].addedHeaders, c.location.empty() ? "" : "Expires: 0\n");
+    }
+}
+
+constexpr DWORD kAllow = SF_STATUS_REQ_NEXT_NOTIFICATION;
+constexpr DWORD kRedirect = SF_STATUS_REQ_HANDLED_NOTIFICATION;
+constexpr DWORD kNotFound = SF_STATUS_REQ_FINISHED;
+
+Request With(std::string url, std::string referrer = "", std::string agent = "Mozilla/5.0",
+             std::string address = "10.0.0.1", std::string host = "",
+             std::string server = "imgserver") {
+    return Request{std::move(url),  std::move(server),   std::move(address),
+                   std::move(host), std::move(referrer), std::move(agent)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PipelineTest,
+    testing::Values(
+        PipelineCase{"UnprotectedWithoutDynamicAuthorization",
+                     {},
+                     With("/index.html"),
+                     kAllow,
+                     {"Allowing /index.html : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"ProtectedNoRuleDecides",
+                     {},
+                     With("/img/a.gif"),
+                     kAllow,
+                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"UnprotectedIgnoresEveryList",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}, {"url_blacklist.txt", "index\n"}},
+                     With("/index.html"),
+                     kAllow,
+                     {"Allowing /index.html : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"ClientBlackListedRedirects",
+                     {{"client_blacklist.txt", "10.0.0.\n"}, {"pixwall.ini", kWithAlternate}},
+                     With("/img/a.gif"),
+                     kRedirect,
+                     {"Blocking /img/a.gif : Client 10.0.0.1 is black listed",
+                      "Sending alternate resource for /img/a.gif"},
+                     "302 Object Moved",
+                     "http://imgserver/img/stop.gif"},
+        PipelineCase{
+            "ClientOnBothListsIsBlocked",
+            {{"client_blacklist.txt", "10.0.0.1\n"}, {"client_whitelist.txt", "10.0.0.1\n"}},
+            With("/img/a.gif"),
+            kNotFound,
+            {"Blocking /img/a.gif : Client 10.0.0.1 is black listed"},
+            "404 Not Found"},
+        PipelineCase{"ClientHostMatchLogsTheAddress",
+                     {{"client_blacklist.txt", "leech.example\n"}},
+                     With("/img/a.gif", "", "Mozilla/5.0", "10.0.0.9", "proxy.LEECH.example"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Client 10.0.0.9 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"WhiteListedClientBeatsLaterBlackLists",
+                     {{"client_whitelist.txt", "10.0.0.1\n"},
+                      {"ua_blacklist.txt", "mozilla\n"},
+                      {"referrer_blacklist.txt", "leech\n"}},
+                     With("/img/a.gif", "http://leech.net/page"),
+                     kAllow,
+                     {"Allowing /img/a.gif : Client 10.0.0.1 is white listed"},
+                     ""},
+        PipelineCase{
+            "UserAgentBlackListed",
+            {{"ua_blacklist.txt", "USER-AGENT:  Bot/1.0\n"}, {"ua_whitelist.txt", "bot\n"}},
+            With("/img/a.jpg", "", "SuperBOT/1.0 (x)"),
+            kNotFound,
+            {"Blocking /img/a.jpg : User Agent SuperBOT/1.0 (x) is black listed"},
+            "404 Not Found"},
+        PipelineCase{"UserAgentWhiteListedBeatsReferrerBlackList",
+                     {{"ua_whitelist.txt", "User-Agent: Mozilla/5.0\n"},
+                      {"referrer_blacklist.txt", "leech\n"}},
+                     With("/img/a.gif", "http://leech.net/"),
+                     kAllow,
+                     {"Allowing /img/a.gif : User Agent Mozilla/5.0 is white listed"},
+                     ""},
+        PipelineCase{"EmptyUserAgentSkipsUserAgentRules",
+                     {{"ua_blacklist.txt", "User-Agent:\n"}},
+                     With("/img/a.gif", "", ""),
+                     kAllow,
+                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"EntryOfOnlyTheHeaderNameMatchesEveryAgent",
+                     {{"ua_blacklist.txt", "User-Agent:\n"}},
+                     With("/img/a.gif", "", "curl/8"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : User Agent curl/8 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"ReferrerBlackListedGets404WithoutAlternate",
+                     {{"referrer_blacklist.txt", "leech\n"}},
+                     With("/img/a.gif", "http://bigleech2.com:8080/x"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Referrer bigleech2.com is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"OwnSiteReferrerInOtherCaseIsWhite",
+                     {},
+                     With("/img/a.gif", "http://IMGSERVER:81/page.html"),
+                     kAllow,
+                     {"Allowing /img/a.gif : Referrer IMGSERVER is white listed"},
+                     ""},
+        PipelineCase{"OwnSiteOnBlackListIsBlocked",
+                     {{"referrer_blacklist.txt", "imgserver\n"}},
+                     With("/img/a.gif", "http://imgserver/page.html"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Referrer imgserver is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"ReferrerWhiteList",
+                     {{"referrer_whitelist.txt", "friend.org\n"}},
+                     With("/img/a.gif", "https://www.friend.org/"),
+                     kAllow,
+                     {"Allowing /img/a.gif : Referrer www.friend.org is white listed"},
+                     ""},
+        PipelineCase{"NullReferrerBlockedEvenIfUrlWhite",
+                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=Yes\n")},
+                      {"url_whitelist.txt", "/img/\n"}},
+                     With("/img/a.gif"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
+                     "404 Not Found"},
+        PipelineCase{"UnsplittableReferrerCountsAsNull",
+                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
+                     With("/img/a.gif", "not a url"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
+                     "404 Not Found"},
+        PipelineCase{"NullReferrerRuleLeavesUnlistedReferrers",
+                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
+                     With("/img/a.gif", "http://other.org/"),
+                     kAllow,
+                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"NullReferrerRuleOffByOtherWords",
+                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=1\n")}},
+                     With("/img/a.gif"),
+                     kAllow,
+                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"UrlBlackListWithServerName",
+                     {{"url_blacklist.txt", "imgserver/private/\n"}},
+                     With("/private/a.gif"),
+                     kNotFound,
+                     {"Blocking /private/a.gif : Url is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"UrlBlackListOtherServer",
+                     {{"url_blacklist.txt", "imgserver/private/\n"}},
+                     With("/private/a.gif", "", "Mozilla/5.0", "10.0.0.1", "", "server"),
+                     kAllow,
+                     {"Allowing /private/a.gif : No block rules for 10.0.0.1"},
+                     ""},
+        PipelineCase{"UrlWhiteList",
+                     {{"url_whitelist.txt", "/public/\n"}, {"url_blacklist.txt", "/other/\n"}},
+                     With("/public/a.gif"),
+                     kAllow,
+                     {"Allowing /public/a.gif : Url is white listed"},
+                     ""},
+        PipelineCase{"UrlBlackBeatsUrlWhite",
+                     {{"url_whitelist.txt", "/img/\n"}, {"url_blacklist.txt", "/img/\n"}},
+                     With("/img/a.gif"),
+                     kNotFound,
+                     {"Blocking /img/a.gif : Url is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"AlternateItselfIsExemptFromEveryList",
+                     {{"pixwall.ini", kWithAlternate},
+                      {"client_blacklist.txt", "10.0.0.1\n"},
+                      {"url_blacklist.txt", "stop\n"}},
+                     With("/img/stop.gif", "http://leech.net/"),
+                     kAllow,
+                     {},
+                     ""},
+        PipelineCase{"AlternateUnderOtherCaseOfServerIsNotExempt",
+                     {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/img/stop.gif", "", "x", "10.0.0.1", "", "IMGSERVER"),
+                     kRedirect,
+                     {"Blocking /img/stop.gif : Client 10.0.0.1 is black listed",
+                      "Sending alternate resource for /img/stop.gif"},
+                     "302 Object Moved",
+                     "http://imgserver/img/stop.gif"},
+        PipelineCase{"DefaultAlternateForOtherTypes",
+                     {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/photos/b.jpg"),
+                     kRedirect,
+                     {"Blocking /photos/b.jpg : Client 10.0.0.1 is black listed",
+                      "Sending alternate resource for /photos/b.jpg"},
+                     "302 Object Moved",
+                     "http://imgserver/img/none.png"},
+        PipelineCase{"UrlLoggedUnchanged",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/img/a%20b%s%d.gif?x=%n"),
+                     kNotFound,
+                     {"Blocking /img/a%20b%s%d.gif?x=%n : Client 10.0.0.1 is black listed"},
+                     "404 Not Found"},
+        // The type is the served file's: case, query, escapes and trailing dots do not hide it.
+        PipelineCase{"UpperCaseTypeIsProtected",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/logo.GIF"),
+                     kNotFound,
+                     {"Blocking /logo.GIF : Client 10.0.0.1 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"QueryDoesNotHideType",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/logo.gif?v=2.1"),
+                     kNotFound,
+                     {"Blocking /logo.gif?v=2.1 : Client 10.0.0.1 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"EscapedDotDoesNotHideType",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/logo%2Egif"),
+                     kNotFound,
+                     {"Blocking /logo%2Egif : Client 10.0.0.1 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"TrailingDotDoesNotHideType",
+                     {{"client_blacklist.txt", "10.0.0.1\n"}},
+                     With("/logo.gif."),
+                     kNotFound,
+                     {"Blocking /logo.gif. : Client 10.0.0.1 is black listed"},
+                     "404 Not Found"},
+        PipelineCase{"DynamicAuthorizationIsSilentForPages",
+                     {{"pixwall.ini", Ini("[DynamicAuthorization]\nDynamicAuthorization=on\n")}},
+                     With("/index.html"),
+                     kAllow,
+                     {},
+                     ""}),
+    [](const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; });
+
+TEST(PipelineErrors, UrlMissingOrTooLongIsAnErrorWithoutLogLine) {
+    FilterFixture fixture(
+        Files{{"client_blacklist.txt", "10.0.0.1\n"}, {"blocked_types.txt", "gif\n"}});
+    FakeRequest missing;
+    missing.Server("imgserver").Client("10.0.0.1");
+    EXPECT_EQ(fixture.Send(missing), static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+
+    FakeRequest empty;
+    empty.Server("imgserver").Url("").Client("10.0.0.1");
+    EXPECT_EQ(fixture.Send(empty), static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+
+    FakeRequest tooLong;
+    tooLong.Server("imgserver").Url("/" + std::string(2078, 'a') + ".gif").Client("10.0.0.1");
+    EXPECT_EQ(fixture.Send(tooLong), static_cast<DWORD>(SF_STATUS_REQ_ERROR));
+
+    EXPECT_EQ(fixture.LogMessages(), Lines{kStarted});
+    EXPECT_TRUE(missing.Sent().empty());
+
+    // 2082 characters still fit with their NUL.
+    const std::string longest = "/" + std::string(2077, 'a') + ".gi";
+    ASSERT_EQ(longest.size(), 2081u);
+    FakeRequest fits;
+    fits.Server("imgserver").Url(longest + "f").Client("10.0.0.1");
+    EXPECT_EQ(fixture.Send(fits), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
+}
+
+struct PriorityCase {
+    const char* ini;
+    DWORD flags;
+};
+
+void PrintTo(const PriorityCase& c, std::ostream* out) { *out << '"' << c.ini << '"'; }
+
+class StartUpTest : public testing::TestWithParam<PriorityCase> {};
+
+TEST_P(StartUpTest, RegistersForPreprocessedHeadersAtThePriority) {
+    FilterFixture fixture(Files{{"pixwall.ini", GetParam().ini}});
+    EXPECT_EQ(fixture.Version().dwFlags, GetParam().flags);
+    EXPECT_EQ(fixture.Version().dwFilterVersion, 0x40000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Priorities, StartUpTest,
+                         testing::Values(PriorityCase{"[settings]\npriority=high\n", 0x84003},
+                                         PriorityCase{"[SETTINGS]\nPriority = HIGH\n", 0x84003},
+                                         PriorityCase{"[settings]\npriority=low\n", 0x24003},
+                                         PriorityCase{"[settings]\npriority=medium\n", 0x44003},
+                                         PriorityCase{"[settings]\npriority=highest\n", 0x44003},
+                                         PriorityCase{"[settings]\npriority=\n", 0x44003},
+                                         PriorityCase{"[other]\npriority=high\n", 0x44003},
+                                         PriorityCase{"", 0x44003}));
+
+TEST(StartUp, DescriptionComesFromTheStringResource) {
+    FilterFixture fixture;
+    EXPECT_STREQ(fixture.Version().lpszFilterDesc, "Pixwall Filter");
+}
+
+TEST(StartUp, StartAndStopLinesFrameTheRun) {
+    FilterFixture fixture(Files{{"blocked_types.txt", "gif\n"}});
+    FakeRequest request;
+    request.Server("s").Url("/a.gif").Client("1.2.3.4");
+    fixture.Send(request);
+    fixture.Stop();
+    EXPECT_EQ(fixture.LogMessages(),
+              (Lines{kStarted, "Allowing /a.gif : No block rules for 1.2.3.4",
+                     "Pixwall for IIS stopped"}));
+}
+
+TEST(StartUp, RebuildTakesNewListsAndLogSettings) {
+    FilterFixture fixture(Files{{"blocked_types.txt", "gif\n"}});
+    fixture.Folder().Write("client_blacklist.txt", "1.2.3.4\n");
+    fixture.Filter().RebuildConfiguration();
+    FakeRequest request;
+    request.Server("s").Url("/a.gif").Client("1.2.3.4");
+    EXPECT_EQ(fixture.Send(request), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
+
+    // Logging switched off by the rebuild: nothing more is written.
+    fixture.Folder().Write("pixwall.ini", "[logging]\nlogging=off\n");
+    fixture.Filter().RebuildConfiguration();
+    FakeRequest second;
+    second.Server("s").Url("/a.gif").Client("1.2.3.4");
+    fixture.Send(second);
+    EXPECT_EQ(fixture.LogMessages(),
+              (Lines{kStarted, "Blocking /a.gif : Client 1.2.3.4 is black listed"}));
+}
+
+TEST(StartUp, RequestsReadTheirValuesInOrderAndStopAfterAMissingUrl) {
+    FilterFixture fixture;
+    FakeRequest request;
+    request.Server("s").Url("/x").Client("1.2.3.4");
+    fixture.Send(request);
+    EXPECT_EQ(request.VariablesAsked(),
+              (std::vector<std::string>{"SERVER_NAME", "url", "REMOTE_ADDR", "REMOTE_HOST",
+                                        "HTTP_REFERER", "User-Agent:"}));
+    FakeRequest missing;
+    missing.Server("s");
+    fixture.Send(missing);
+    EXPECT_EQ(missing.VariablesAsked(), (std::vector<std::string>{"SERVER_NAME", "url"}));
+}
+
+}  // namespace
