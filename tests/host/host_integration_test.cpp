@@ -140,6 +140,9 @@ TEST_F(HostTest, AnswersAsTheFilterDecides) {
         EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(logged), log.end()),
                   c.logLines);
     }
+    // Stopping the host unloads the module, which writes its stop line.
+    EXPECT_EQ(host.Stop(), 0);
+    EXPECT_EQ(Log().back(), "Pixwall for IIS stopped");
 }
 
 TEST_F(HostTest, SendsTheFiltersStatusLineAndHeaderLinesAsGiven) {
@@ -254,6 +257,7 @@ TEST_F(HostTest, ServesConcurrentClientsWithWholeLogLines) {
     EXPECT_EQ(allowed, kClients * kRequests / 2);
     EXPECT_EQ(blocked, kClients * kRequests / 2);
     EXPECT_EQ(sent, blocked);
+    EXPECT_EQ(host.Stop(), 0);  // a sanitizer's findings make the exit status fail
 }
 
 TEST_F(HostTest, ASlowClientStallsNobodyAndIsCutOff) {
@@ -270,6 +274,7 @@ TEST_F(HostTest, ASlowClientStallsNobodyAndIsCutOff) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(slow.ServerClosed());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+    EXPECT_EQ(host.Stop(), 0);
 }
 
 TEST_F(HostTest, AnswersBadRequestsWith400) {
@@ -293,6 +298,7 @@ TEST_F(HostTest, AnswersBadRequestsWith400) {
         EXPECT_EQ(response->result_int(), 400u);
         EXPECT_EQ(std::string(response->reason()), "Bad Request");
     }
+    EXPECT_EQ(host.Stop(), 0);
 }
 
 TEST_F(HostTest, ServesNothingOutsideTheDocumentRoot) {
@@ -325,6 +331,7 @@ TEST_F(HostTest, RunsModulesInLoadOrderAndStopsAtTheFirstAnswer) {
     const std::vector<std::string> expected = {
         "Pixwall for IIS started", "Allowing /images/cat.gif : No block rules for 127.0.0.1"};
     EXPECT_EQ(Log("second"), expected);
+    EXPECT_EQ(host.Stop(), 0);
 }
 
 TEST_F(HostTest, ServesASiteWithoutFiltersAndAnswersHeadAndOtherMethods) {
