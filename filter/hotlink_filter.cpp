@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "admission_cookie.h"
 #include "platform/string_resource.h"
 
 namespace {
@@ -10,12 +11,24 @@ namespace {
 constexpr DWORD kFilterInterfaceVersion = 0x40000;
 constexpr unsigned kDescriptionResource = 101;
 
+// The setting is read as an unsigned number; the table counts in signed 32-bit seconds.
+std::int32_t TimeToLiveOf(const FilterConfig& config) {
+    return static_cast<std::int32_t>(config.timeToLive());
+}
+
 }  // namespace
 
+HotlinkFilter::HotlinkFilter() = default;
+
+HotlinkFilter::HotlinkFilter(DynamicAccessTable::Clock clock) : clock_(std::move(clock)) {}
+
 HotlinkFilter::~HotlinkFilter() {
+    if (watcher_) watcher_->Stop();
+    watcher_.reset();
     if (log_) log_->Write("Pixwall for IIS stopped");
     log_.reset();
-    config_.store(nullptr);
+    accessTable_.reset();
+    Publish(nullptr);
 }
 
 BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
@@ -24,12 +37,19 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     version->dwFilterVersion = kFilterInterfaceVersion;
     version->lpszFilterDesc[0] = '\0';
 
+    // A second start-up replaces the first: its watcher goes before anything it could report to.
+    watcher_.reset();
     log_.reset(new (std::nothrow) ActivityLog);
+    accessTable_.reset(clock_ ? new (std::nothrow) DynamicAccessTable(clock_)
+                              : new (std::nothrow) DynamicAccessTable);
     std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(moduleFolder));
     if (config) config->Load();
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
-    config_.store(config);
+    if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
+    Publish(config);
+    watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
+    if (watcher_ && config) watcher_->Start(config->moduleFolder());
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
     version->dwFlags |=
@@ -42,12 +62,27 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     return TRUE;
 }
 
+std::shared_ptr<const FilterConfig> HotlinkFilter::Config() const {
+    std::lock_guard guard(configLock_);
+    return config_;
+}
+
+void HotlinkFilter::Publish(std::shared_ptr<const FilterConfig> config) {
+    std::lock_guard guard(configLock_);
+    config_.swap(config);
+    // The old snapshot goes with `config`, after the lock is released, unless a request holds it.
+}
+
 void HotlinkFilter::RebuildConfiguration() {
-    const std::shared_ptr<const FilterConfig> current = config_.load();
+    // Rebuilds that overlap would hand the log and the table the settings of whichever finished
+    // last, not of the files as they are now.
+    std::lock_guard guard(rebuildLock_);
+    const std::shared_ptr<const FilterConfig> current = Config();
     if (!current) return;
     std::shared_ptr<const FilterConfig> fresh = current->Reloaded();
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
-    config_.store(std::move(fresh));
+    if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
+    Publish(std::move(fresh));
 }
 
 DWORD HotlinkFilter::Allow(const char* format, const RequestFacts& facts,
@@ -70,7 +105,13 @@ DWORD HotlinkFilter::Block(const char* format, const RequestFacts& facts,
 
 DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
                                           HTTP_FILTER_PREPROC_HEADERS* headers) {
-    const std::shared_ptr<const FilterConfig> snapshot = config_.load();
+    // Exactly one request takes each change, and is then judged under the new configuration.
+    if (watcher_ && watcher_->TakeChange()) {
+        if (log_) log_->Write("Rebuilding configuration due to changes");
+        RebuildConfiguration();
+    }
+
+    const std::shared_ptr<const FilterConfig> snapshot = Config();
     if (!snapshot) return SF_STATUS_REQ_NEXT_NOTIFICATION;
     const FilterConfig& config = *snapshot;
 
@@ -118,8 +159,31 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
     if (!config.dynamicAuthorization()) {
         return Allow("Allowing %s : No block rules for %s", facts, &facts.clientAddress);
     }
-    // Dynamic authorization of visitors who loaded a page comes with the access table.
-    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    return AuthorizeDynamically(facts, config, isProtected);
+}
+
+DWORD HotlinkFilter::AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
+                                          bool isProtected) {
+    if (!isProtected) {
+        // A page admits its client, unless the client is one that is never let in.
+        if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
+            return SF_STATUS_REQ_NEXT_NOTIFICATION;
+        }
+        if (accessTable_) accessTable_->Admit(facts.clientAddress);
+        if (config.useCookie()) {
+            std::string header = AdmissionCookieHeader(facts.clientAddress);
+            facts.context->AddResponseHeaders(facts.context, header.data(), 0);
+        }
+        return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    }
+    if (config.useCookie() && CookieAdmissionValid(facts)) {
+        return Allow("Allowing %s : Dynamic access (cookie) granted for %s", facts,
+                     &facts.clientAddress);
+    }
+    if (accessTable_ && accessTable_->IsAdmitted(facts.clientAddress)) {
+        return Allow("Allowing %s : Dynamic access granted for %s", facts, &facts.clientAddress);
+    }
+    return Block("Blocking %s : Dynamic access denied for %s", facts, &facts.clientAddress);
 }
 
 DWORD HotlinkFilter::SendBlockResponse(const RequestFacts& facts) {

@@ -1,20 +1,24 @@
-// The filter object: one per loaded module. Owns the log and the configuration, and runs the
-// decision pipeline for every request.
+// The filter object: one per loaded module. Owns the log, the configuration, the access table
+// and the watcher, and runs the decision pipeline for every request.
 #pragma once
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "activity_log.h"
+#include "config_watcher.h"
+#include "dynamic_access_table.h"
 #include "filter_config.h"
 #include "platform/isapi.h"
 #include "request_facts.h"
 
 class HotlinkFilter {
   public:
-    HotlinkFilter() = default;
-    ~HotlinkFilter();  // writes the stop line
+    HotlinkFilter();
+    // The access table made at start-up reads this clock (seconds since 1970).
+    explicit HotlinkFilter(DynamicAccessTable::Clock clock);
+    ~HotlinkFilter();  // stops the watcher, writes the stop line
     HotlinkFilter(const HotlinkFilter&) = delete;
     HotlinkFilter& operator=(const HotlinkFilter&) = delete;
 
@@ -25,21 +29,37 @@ class HotlinkFilter {
     // The decision pipeline for one request; returns the ISAPI status.
     DWORD HandleRequestHeaders(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers);
 
-    // Loads a new configuration and hands its settings to the log.
+    // Loads a new configuration, hands its settings to the log and the access table, and
+    // publishes it. One rebuild at a time.
     void RebuildConfiguration();
 
     // Answers a blocked request with a redirect to its alternate or "404 Not Found".
     DWORD SendBlockResponse(const RequestFacts& facts);
 
     // The configuration requests now start with; null before start-up.
-    std::shared_ptr<const FilterConfig> Config() const { return config_.load(); }
+    std::shared_ptr<const FilterConfig> Config() const;
     ActivityLog* Log() const { return log_.get(); }
+    DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
+    ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
     DWORD Allow(const char* format, const RequestFacts& facts, const std::string* value);
     DWORD Block(const char* format, const RequestFacts& facts, const std::string* value);
+    DWORD AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
+                               bool isProtected);
 
     std::unique_ptr<ActivityLog> log_;
-    // Requests keep the snapshot they started with; a rebuild publishes a new one.
-    std::atomic<std::shared_ptr<const FilterConfig>> config_;
+    void Publish(std::shared_ptr<const FilterConfig> config);
+
+    // Requests keep the snapshot they started with; a rebuild publishes a new one. The lock
+    // guards only the copying of the pointer. (libstdc++ 12's std::atomic<std::shared_ptr>
+    // releases its internal lock with relaxed order after a load, a race the thread sanitizer
+    // rightly reports.)
+    mutable std::mutex configLock_;
+    std::shared_ptr<const FilterConfig> config_;
+    std::unique_ptr<DynamicAccessTable> accessTable_;
+    std::unique_ptr<ConfigWatcher> watcher_;
+
+    DynamicAccessTable::Clock clock_;  // for the access table; empty: the system's clock
+    std::mutex rebuildLock_;           // one rebuild at a time
 };

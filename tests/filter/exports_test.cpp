@@ -1,6 +1,10 @@
 // The module as the server sees it: loaded from a folder, called only through its exports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "fake_isapi_host.h"
 #include "filter_module.h"
 #include "platform/paths.h"
@@ -109,6 +113,45 @@ TEST_F(ExportsTest, ModuleNamedInOtherCaseKeepsItsFileNameInTheFolder) {
         EXPECT_EQ(version.dwFlags, 0x44003u);
     }
     EXPECT_FALSE(folder.Exists("LogFiles/pixwall.log"));
+}
+
+TEST_F(ExportsTest, AnEditedListIsPickedUpByTheNextRequestAndTheStopLineComesLast) {
+    WriteSettings();
+    const std::string ruling = "Allowing /a.gif : No block rules for 10.0.0.5";
+    const std::string newRuling = "Blocking /a.gif : Client 10.0.0.5 is black listed";
+    {
+        FilterModule module(folder.Path(), FilterModule::FileName());
+        ASSERT_TRUE(module.Loaded());
+        HTTP_FILTER_VERSION version{};
+        ASSERT_TRUE(module.GetFilterVersion(&version));
+        auto send = [&] {
+            FakeRequest request;
+            request.Server("imgserver").Url("/a.gif").Client("10.0.0.5");
+            return module.HttpFilterProc(request.Context(), SF_NOTIFY_PREPROC_HEADERS,
+                                         request.Headers());
+        };
+        EXPECT_EQ(send(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+
+        folder.Write("client_blacklist.txt", "10.9.9.9\n10.0.0.5\n");
+        // The report reaches the module on its own thread: ask until the decision changes.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (send() == SF_STATUS_REQ_NEXT_NOTIFICATION &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(send(), static_cast<DWORD>(SF_STATUS_REQ_HANDLED_NOTIFICATION));
+    }
+    const Lines lines = Log();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines.front(), "Pixwall for IIS started");
+    EXPECT_EQ(lines.back(), "Pixwall for IIS stopped");
+    // Every request before the rebuild went by the old list; the one after it by the new.
+    const auto firstBlock = std::find(lines.begin(), lines.end(), newRuling);
+    ASSERT_NE(firstBlock, lines.end());
+    EXPECT_EQ(*(firstBlock - 1), "Rebuilding configuration due to changes");
+    for (auto line = lines.begin() + 1; line != firstBlock - 1; ++line) {
+        EXPECT_TRUE(*line == ruling || *line == "Rebuilding configuration due to changes") << *line;
+    }
 }
 
 }  // namespace

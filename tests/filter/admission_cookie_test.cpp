@@ -1,0 +1,89 @@
+#include "admission_cookie.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_isapi_host.h"
+#include "request_facts.h"
+
+namespace {
+
+constexpr const char* kAddress = "10.0.0.1";
+constexpr const char* kValue = "MTAuMC4wLjE=";  // base64 of "10.0.0.1"
+
+TEST(AdmissionCookie, HeaderCarriesTheAddressInBase64) {
+    EXPECT_EQ(AdmissionCookieHeader(kAddress), "Set-Cookie: PIXWALLID=MTAuMC4wLjE=; path=/;\r\n");
+    EXPECT_EQ(AdmissionCookieHeader("::1"), "Set-Cookie: PIXWALLID=Ojox; path=/;\r\n");
+}
+
+struct CookieCase {
+    std::string header;
+    bool admits;
+};
+
+class CookieAdmitsTest : public testing::TestWithParam<CookieCase> {};
+
+TEST_P(CookieAdmitsTest, ForTheAddress) {
+    EXPECT_EQ(CookieAdmits(GetParam().header, kAddress), GetParam().admits) << GetParam().header;
+}
+
+const std::string v = kValue;
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, CookieAdmitsTest,
+    testing::Values(
+        CookieCase{"PIXWALLID=" + v, true}, CookieCase{"PIXWALLID=" + v + ";", true},
+        CookieCase{"a=1; PIXWALLID=" + v + "; b=2", true},
+        // The first occurrence of the name, wherever it stands, then the first "=" after it.
+        CookieCase{"other=PIXWALLID; PIXWALLID=" + v, true}, CookieCase{"x=PIXWALLIDy=" + v, true},
+        CookieCase{"PIXWALLID=" + v + "=x", false}, CookieCase{"PIXWALLID; other=" + v, true},
+        CookieCase{"other=PIXWALLID; PIXWALLID=Zm9v", false},
+        // Empty, missing, blanks kept.
+        CookieCase{"", false}, CookieCase{"PIXWALLID", false}, CookieCase{"PIXWALLID=", false},
+        CookieCase{"PIXWALLID=; x=" + v, false}, CookieCase{"PIXWALLID= " + v, false},
+        CookieCase{"PIXWALLID=" + v + " ; x=1", false}, CookieCase{"pixwallid=" + v, false},
+        // Another address, or no base64 at all.
+        CookieCase{"PIXWALLID=MTAuMC4wLjI=", false}, CookieCase{"PIXWALLID=MTAuMC4wLjE", false},
+        CookieCase{"PIXWALLID=%%%%", false}, CookieCase{"PIXWALLID=MTAuMC4wLjEx", false},
+        // The decoded text ends at its first NUL: "10.0.0.1\0zz".
+        CookieCase{"PIXWALLID=MTAuMC4wLjEAeno=", true},
+        // "10.0.0.1 " and "10.0.0.10" are other texts.
+        CookieCase{"PIXWALLID=MTAuMC4wLjEg", false}, CookieCase{"PIXWALLID=MTAuMC4wLjEw", false}));
+
+RequestFacts FactsOf(FakeRequest& request, const char* address) {
+    RequestFacts facts;
+    facts.context = request.Context();
+    facts.headers = request.Headers();
+    facts.clientAddress = address;
+    return facts;
+}
+
+TEST(AdmissionCookie, TheHeaderIsReadIntoFourThousandNinetySixBytes) {
+    struct LengthCase {
+        std::size_t length;  // of the whole header text
+        bool admits;
+    };
+    for (const LengthCase c :
+         {LengthCase{4095, true}, LengthCase{4096, false}, LengthCase{10000, false}}) {
+        std::string header = "PIXWALLID=" + v + ";";
+        header.append(c.length - header.size(), 'x');
+        FakeRequest request;
+        request.Cookie(header);
+        const RequestFacts facts = FactsOf(request, kAddress);
+        EXPECT_EQ(ReadCookieHeader(facts).size(), c.admits ? c.length : 0u);
+        EXPECT_EQ(CookieAdmissionValid(facts), c.admits) << c.length;
+    }
+}
+
+TEST(AdmissionCookie, OnlyTheAddressItWasMadeForIsAdmitted) {
+    FakeRequest request;
+    request.Cookie("PIXWALLID=" + v);
+    EXPECT_TRUE(CookieAdmissionValid(FactsOf(request, kAddress)));
+    EXPECT_FALSE(CookieAdmissionValid(FactsOf(request, "10.0.0.2")));
+    FakeRequest without;
+    EXPECT_FALSE(CookieAdmissionValid(FactsOf(without, kAddress)));
+    EXPECT_FALSE(CookieAdmissionValid(FactsOf(without, "")));
+}
+
+}  // namespace
