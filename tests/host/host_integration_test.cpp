@@ -286,8 +286,8 @@ TEST_F(HostTest, AnswersBadRequestsWith400) {
         "GET index.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
         "GET /index.html HTTP/1.1\r\nHost: localhost\r\nX-Big: " + std::string(20000, 'x') +
             "\r\n\r\n",
-        "GET /a%zz.gif HTTP/1.1\r\nHost: localhost\r\n\r\n",
-        "GET /images/..%2fcat.gif HTTP/1.1\r\nHost: localhost\r\n\r\n",
+        "GET /a%zz.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
+        "GET /images/..%2findex.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
     };
     for (const auto& request : cases) {
         SCOPED_TRACE(request.substr(0, 60));
