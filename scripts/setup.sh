@@ -7,8 +7,15 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev
+  libboost-dev
 )
+# Wanted by the tests but not needed to build or run: the browser test skips without it.
+optional=(chromium)
 packages+=("$@")
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+updated=false
 
 missing=()
 for p in "${packages[@]}"; do
@@ -16,9 +23,16 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
+  updated=true
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 fi
+
+for p in "${optional[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" && continue
+  echo "setup: installing $p"
+  $updated || { "${sudo_cmd[@]}" apt-get update -qq || true; updated=true; }
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "$p" >/dev/null || echo "setup: $p could not be installed; the tests that need it are skipped"
+done

@@ -1,0 +1,35 @@
+// One loaded filter module: dlopen'd, reached only through its two exports, registered once
+// with GetFilterVersion and unloaded (dlclose) when destroyed.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/isapi.h"
+
+class FilterModule {
+  public:
+    // Loads the module, resolves the exports and calls GetFilterVersion. On failure returns null
+    // and says why in `error`.
+    static std::unique_ptr<FilterModule> Load(const std::string& path, std::string& error);
+    ~FilterModule();
+    FilterModule(const FilterModule&) = delete;
+    FilterModule& operator=(const FilterModule&) = delete;
+
+    // The preprocessed-headers notification, when the module registered for it on plain HTTP
+    // ports; SF_STATUS_REQ_NEXT_NOTIFICATION otherwise.
+    DWORD PreprocHeaders(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers) const;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Description() const { return description_; }
+    DWORD Flags() const { return flags_; }
+
+  private:
+    FilterModule() = default;
+
+    std::string path_;
+    void* handle_ = nullptr;
+    HttpFilterProcFn httpFilterProc_ = nullptr;
+    std::string description_;
+    DWORD flags_ = 0;
+};

@@ -1,0 +1,262 @@
+#include "filter_request.h"
+
+#include <cstring>
+
+#include "text.h"
+
+namespace http = boost::beast::http;
+
+namespace {
+
+bool IsTokenChar(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != '\0';
+}
+
+bool IsFieldValueText(std::string_view value) {
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7f) return false;
+    }
+    return true;
+}
+
+// "HTTP_USER_AGENT" names the header "User-Agent".
+bool VariableNamesHeader(std::string_view variable, std::string_view header) {
+    if (variable.size() != header.size()) return false;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        char c = text::ToLower(header[i]);
+        if (c == '-') c = '_';
+        if (text::ToLower(variable[i]) != c) return false;
+    }
+    return true;
+}
+
+// All values of the fields the predicate accepts, joined as HTTP joins repeated fields.
+template <typename Matches>
+std::optional<std::string> JoinedFields(const FilterRequest::Request& request, Matches matches) {
+    std::optional<std::string> joined;
+    for (const auto& field : request) {
+        const std::string_view name(field.name_string().data(), field.name_string().size());
+        if (!matches(name)) continue;
+        const std::string_view value(field.value().data(), field.value().size());
+        if (joined) {
+            *joined += text::EqualsIgnoreCase(name, "Cookie") ? "; " : ", ";
+            *joined += value;
+        } else {
+            joined.emplace(value);
+        }
+    }
+    return joined;
+}
+
+}  // namespace
+
+FilterRequest::FilterRequest(const Request& request, std::string clientAddress,
+                             std::string defaultServerName)
+    : request_(request),
+      clientAddress_(std::move(clientAddress)),
+      defaultServerName_(std::move(defaultServerName)) {
+    context_.cbSize = sizeof context_;
+    context_.Revision = 0x60000;
+    context_.ServerContext = this;
+    context_.fIsSecurePort = FALSE;
+    context_.GetServerVariable = &FilterRequest::GetServerVariableCallback;
+    context_.AddResponseHeaders = &FilterRequest::AddResponseHeadersCallback;
+    context_.WriteClient = &FilterRequest::WriteClientCallback;
+    context_.AllocMem = &FilterRequest::AllocMemCallback;
+    context_.ServerSupportFunction = &FilterRequest::ServerSupportFunctionCallback;
+    headers_.GetHeader = &FilterRequest::GetHeaderCallback;
+    headers_.SetHeader = &FilterRequest::SetHeaderCallback;
+    headers_.AddHeader = &FilterRequest::SetHeaderCallback;
+}
+
+HTTP_FILTER_CONTEXT* FilterRequest::Context() {
+    context_.pFilterContext = nullptr;
+    return &context_;
+}
+
+std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) const {
+    if (text::EqualsIgnoreCase(name, "SERVER_NAME")) {
+        const auto host = request_.find(http::field::host);
+        if (host == request_.end() || host->value().empty()) return defaultServerName_;
+        const std::string_view value(host->value().data(), host->value().size());
+        // The name without its port; an IPv6 literal keeps its brackets.
+        const std::size_t close = value.rfind(']');
+        const std::size_t colon = value.rfind(':');
+        if (colon != std::string_view::npos && (close == std::string_view::npos || colon > close)) {
+            return std::string(value.substr(0, colon));
+        }
+        return std::string(value);
+    }
+    // No reverse lookup: the host name is the address, as IIS gives it by default.
+    if (text::EqualsIgnoreCase(name, "REMOTE_ADDR") ||
+        text::EqualsIgnoreCase(name, "REMOTE_HOST")) {
+        return clientAddress_;
+    }
+    if (text::EqualsIgnoreCase(name, "REQUEST_METHOD")) {
+        return std::string(request_.method_string());
+    }
+    if (text::EqualsIgnoreCase(name, "SERVER_PROTOCOL")) {
+        return request_.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+    }
+    const std::string_view target(request_.target().data(), request_.target().size());
+    const std::size_t query = target.find('?');
+    if (text::EqualsIgnoreCase(name, "URL")) return std::string(target.substr(0, query));
+    if (text::EqualsIgnoreCase(name, "QUERY_STRING")) {
+        return query == std::string_view::npos ? std::string()
+                                               : std::string(target.substr(query + 1));
+    }
+    if (name.size() > 5 && text::EqualsIgnoreCase(name.substr(0, 5), "HTTP_")) {
+        const std::string_view wanted = name.substr(5);
+        return JoinedFields(request_, [wanted](std::string_view field) {
+            return VariableNamesHeader(wanted, field);
+        });
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FilterRequest::Header(std::string_view name) const {
+    if (name == "url") return std::string(request_.target());
+    if (name == "method") return std::string(request_.method_string());
+    if (name == "version") return request_.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+    // Header names carry their colon, as IIS expects them.
+    if (name.size() < 2 || name.back() != ':') return std::nullopt;
+    const std::string_view wanted = name.substr(0, name.size() - 1);
+    return JoinedFields(request_, [wanted](std::string_view field) {
+        return text::EqualsIgnoreCase(field, wanted);
+    });
+}
+
+bool FilterRequest::ParseHeaderLines(std::string_view text, HeaderLines& out) {
+    HeaderLines lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        const std::size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos) return false;
+        const std::string_view name = line.substr(0, colon);
+        for (const char c : name) {
+            if (!IsTokenChar(c)) return false;
+        }
+        const std::string_view value = text::Trim(line.substr(colon + 1));
+        if (!IsFieldValueText(value)) return false;
+        lines.emplace_back(std::string(name), std::string(value));
+    }
+    out.insert(out.end(), lines.begin(), lines.end());
+    return true;
+}
+
+std::optional<std::pair<unsigned, std::string>> FilterRequest::ParseStatus(std::string_view text) {
+    if (text.size() < 3) return std::nullopt;
+    unsigned code = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        code = code * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    if (code < 100 || code > 999) return std::nullopt;
+    std::string_view reason = text.substr(3);
+    if (!reason.empty()) {
+        if (reason.front() != ' ') return std::nullopt;
+        reason = text::TrimRight(reason.substr(1));
+    }
+    if (!IsFieldValueText(reason)) return std::nullopt;
+    return std::make_pair(code, std::string(reason));
+}
+
+FilterRequest* FilterRequest::Self(HTTP_FILTER_CONTEXT* pfc) {
+    return pfc == nullptr ? nullptr : static_cast<FilterRequest*>(pfc->ServerContext);
+}
+
+BOOL FilterRequest::CopyOut(const std::optional<std::string>& value, LPVOID buffer, LPDWORD size) {
+    if (!value || size == nullptr) return FALSE;
+    const DWORD needed = static_cast<DWORD>(value->size() + 1);
+    if (buffer == nullptr || *size < needed) {
+        *size = needed;
+        return FALSE;
+    }
+    std::memcpy(buffer, value->c_str(), needed);
+    *size = needed;
+    return TRUE;
+}
+
+BOOL WINAPI FilterRequest::GetServerVariableCallback(HTTP_FILTER_CONTEXT* pfc, LPSTR name,
+                                                     LPVOID buffer, LPDWORD size) {
+    FilterRequest* self = Self(pfc);
+    if (self == nullptr || name == nullptr) return FALSE;
+    try {
+        return CopyOut(self->ServerVariable(name), buffer, size);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL WINAPI FilterRequest::GetHeaderCallback(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
+                                             LPDWORD size) {
+    FilterRequest* self = Self(pfc);
+    if (self == nullptr || name == nullptr) return FALSE;
+    try {
+        return CopyOut(self->Header(name), buffer, size);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+// The request is served as received; changing its headers is not offered.
+BOOL WINAPI FilterRequest::SetHeaderCallback(HTTP_FILTER_CONTEXT*, LPSTR, LPSTR) { return FALSE; }
+
+BOOL WINAPI FilterRequest::AddResponseHeadersCallback(HTTP_FILTER_CONTEXT* pfc, LPSTR headers,
+                                                      DWORD) {
+    FilterRequest* self = Self(pfc);
+    if (self == nullptr || headers == nullptr) return FALSE;
+    try {
+        return ParseHeaderLines(headers, self->pending_) ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+// Raw writes would bypass the response framing this server keeps; filters send headers instead.
+BOOL WINAPI FilterRequest::WriteClientCallback(HTTP_FILTER_CONTEXT*, LPVOID, LPDWORD, DWORD) {
+    return FALSE;
+}
+
+void* WINAPI FilterRequest::AllocMemCallback(HTTP_FILTER_CONTEXT* pfc, DWORD size, DWORD) {
+    FilterRequest* self = Self(pfc);
+    if (self == nullptr) return nullptr;
+    try {
+        self->allocations_.push_back(std::make_unique<char[]>(size == 0 ? 1 : size));
+        return self->allocations_.back().get();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+BOOL WINAPI FilterRequest::ServerSupportFunctionCallback(HTTP_FILTER_CONTEXT* pfc,
+                                                         enum SF_REQ_TYPE request, PVOID data,
+                                                         ULONG_PTR ul1, ULONG_PTR) {
+    FilterRequest* self = Self(pfc);
+    if (self == nullptr || request != SF_REQ_SEND_RESPONSE_HEADER) return FALSE;
+    // One response per request: a second one would corrupt the connection.
+    if (self->sent_) return FALSE;
+    try {
+        const auto status =
+            ParseStatus(data != nullptr ? static_cast<const char*>(data) : "200 OK");
+        if (!status) return FALSE;
+        SentResponse sent;
+        sent.status = status->first;
+        sent.reason = status->second;
+        sent.headers = self->pending_;
+        if (ul1 != 0 && !ParseHeaderLines(reinterpret_cast<const char*>(ul1), sent.headers)) {
+            return FALSE;
+        }
+        self->pending_.clear();
+        self->sent_ = std::move(sent);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}

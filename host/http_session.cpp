@@ -1,0 +1,78 @@
+#include "http_session.h"
+
+#include <boost/asio/dispatch.hpp>
+#include <utility>
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
+                         std::chrono::seconds timeout)
+    : stream_(std::move(socket)), site_(std::move(site)), timeout_(timeout) {
+    beast::error_code error;
+    const auto peer = stream_.socket().remote_endpoint(error);
+    if (!error) clientAddress_ = peer.address().to_string();
+}
+
+void HttpSession::Start() {
+    // Everything of this connection runs on its strand.
+    boost::asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Read(); });
+}
+
+void HttpSession::Read() {
+    parser_.emplace();
+    parser_->header_limit(kHeaderLimit);
+    parser_->body_limit(kBodyLimit);
+    stream_.expires_after(timeout_);
+    http::async_read(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRead(error); });
+}
+
+void HttpSession::OnRead(beast::error_code error) {
+    if (error) {
+        // A client that went away or went silent gets nothing more; one that sent something
+        // that is no HTTP request is told so.
+        const bool notHttp =
+            error.category() == http::make_error_code(http::error::bad_target).category() &&
+            error != http::error::end_of_stream && error != http::error::partial_message;
+        if (!notHttp) return Close();
+        return Send(Site::BadRequest());
+    }
+    Site::Reply reply;
+    try {
+        reply = site_->Respond(parser_->get(), clientAddress_);
+    } catch (const std::exception&) {
+        reply = Site::BadRequest();
+    }
+    Send(std::move(reply));
+}
+
+void HttpSession::Send(Site::Reply reply) {
+    reply_ = std::move(reply);
+    if (std::holds_alternative<std::monostate>(reply_.response)) return Close();
+    stream_.expires_after(timeout_);
+    std::visit(
+        [this](auto& response) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(response)>, std::monostate>) {
+                http::async_write(
+                    stream_, response,
+                    [self = shared_from_this()](beast::error_code error, std::size_t) {
+                        self->OnWritten(error);
+                    });
+            }
+        },
+        reply_.response);
+}
+
+void HttpSession::OnWritten(beast::error_code error) {
+    if (error || reply_.closeAfter) return Close();
+    reply_ = {};
+    Read();
+}
+
+void HttpSession::Close() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+    stream_.socket().close(ignored);
+}

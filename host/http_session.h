@@ -1,0 +1,40 @@
+// One client connection: reads requests one after another, has the site answer each, and writes
+// the replies. Every read and write has a time limit, so a slow or silent client only holds its
+// own connection.
+#pragma once
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "site.h"
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+  public:
+    // Limits on what a client may send; a larger request gets "400 Bad Request".
+    static constexpr std::uint32_t kHeaderLimit = 16 * 1024;
+    static constexpr std::uint64_t kBodyLimit = 1024 * 1024;
+
+    HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
+                std::chrono::seconds timeout);
+    void Start();
+
+  private:
+    void Read();
+    void OnRead(boost::beast::error_code error);
+    void Send(Site::Reply reply);
+    void OnWritten(boost::beast::error_code error);
+    void Close();
+
+    boost::beast::tcp_stream stream_;
+    boost::beast::flat_buffer buffer_;
+    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+    std::shared_ptr<const Site> site_;
+    std::chrono::seconds timeout_;
+    std::string clientAddress_;
+    Site::Reply reply_;  // kept alive while it is written
+};

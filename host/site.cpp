@@ -1,0 +1,134 @@
+#include "site.h"
+
+#include <utility>
+
+namespace http = boost::beast::http;
+
+namespace {
+
+constexpr const char* kServerHeader = "pixwall-host";
+
+Site::TextResponse Text(unsigned status, std::string_view reason, unsigned version,
+                        std::string body) {
+    Site::TextResponse response;
+    response.version(version);
+    response.result(status);
+    response.reason(boost::beast::string_view(reason.data(), reason.size()));
+    response.set(http::field::server, kServerHeader);
+    if (!body.empty()) response.set(http::field::content_type, "text/plain; charset=utf-8");
+    response.body() = std::move(body);
+    response.prepare_payload();
+    return response;
+}
+
+template <typename Response>
+void AddHeaders(Response& response, const FilterRequest::HeaderLines& headers) {
+    for (const auto& [name, value] : headers) response.insert(name, value);
+}
+
+}  // namespace
+
+Site::Site(std::string serverName, const std::string& root,
+           std::vector<std::shared_ptr<const FilterModule>> filters)
+    : serverName_(std::move(serverName)), root_(root), filters_(std::move(filters)) {}
+
+Site::Reply Site::BadRequest() {
+    Reply reply;
+    reply.response = Text(400, "Bad Request", 11, "400 Bad Request\n");
+    reply.closeAfter = true;
+    return reply;
+}
+
+Site::Reply Site::Respond(const Request& request, const std::string& clientAddress) const {
+    // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for.
+    if ((request.version() >= 11 && request.find(http::field::host) == request.end()) ||
+        request.target().empty() || request.target().front() != '/') {
+        return BadRequest();
+    }
+
+    FilterRequest filterRequest(request, clientAddress, serverName_);
+    DWORD status = SF_STATUS_REQ_NEXT_NOTIFICATION;
+    for (const auto& filter : filters_) {
+        status = filter->PreprocHeaders(filterRequest.Context(), filterRequest.Headers());
+        // A sent response is the request's answer, whatever the filter returned with it.
+        if (filterRequest.Sent() || status != SF_STATUS_REQ_NEXT_NOTIFICATION) break;
+    }
+
+    Reply reply;
+    if (const auto& sent = filterRequest.Sent()) {
+        TextResponse response = Text(sent->status, sent->reason, request.version(), "");
+        AddHeaders(response, sent->headers);
+        response.keep_alive(request.keep_alive() && status != SF_STATUS_REQ_FINISHED);
+        reply.closeAfter = !response.keep_alive();
+        reply.response = std::move(response);
+        return reply;
+    }
+    switch (status) {
+        case SF_STATUS_REQ_NEXT_NOTIFICATION:
+            return Serve(request, filterRequest.PendingHeaders());
+        case SF_STATUS_REQ_HANDLED_NOTIFICATION:
+        case SF_STATUS_REQ_FINISHED:
+        case SF_STATUS_REQ_FINISHED_KEEP_CONN:
+            // Finished without an answer: nothing more is sent, and only closing the
+            // connection tells the client so.
+            reply.closeAfter = true;
+            return reply;
+        default: {
+            TextResponse response =
+                Text(500, "Server Error", request.version(), "500 Server Error\n");
+            AddHeaders(response, filterRequest.PendingHeaders());
+            response.keep_alive(request.keep_alive());
+            reply.closeAfter = !response.keep_alive();
+            reply.response = std::move(response);
+            return reply;
+        }
+    }
+}
+
+Site::Reply Site::Serve(const Request& request, const FilterRequest::HeaderLines& added) const {
+    Reply reply;
+    const auto finish = [&](auto response) {
+        AddHeaders(response, added);
+        response.keep_alive(request.keep_alive());
+        reply.closeAfter = !response.keep_alive();
+        reply.response = std::move(response);
+        return std::move(reply);
+    };
+
+    if (request.method() != http::verb::get && request.method() != http::verb::head) {
+        TextResponse response =
+            Text(405, "Method Not Allowed", request.version(), "405 Method Not Allowed\n");
+        response.set(http::field::allow, "GET, HEAD");
+        return finish(std::move(response));
+    }
+    const std::string_view target(request.target().data(), request.target().size());
+    const DocumentRoot::Lookup lookup = root_.Resolve(target);
+    if (lookup.outcome == DocumentRoot::Outcome::kBadRequest) {
+        return finish(Text(400, "Bad Request", request.version(), "400 Bad Request\n"));
+    }
+
+    boost::beast::error_code error;
+    http::file_body::value_type body;
+    if (lookup.outcome == DocumentRoot::Outcome::kFound) {
+        body.open(lookup.file.c_str(), boost::beast::file_mode::scan, error);
+    }
+    if (lookup.outcome == DocumentRoot::Outcome::kNotFound || error) {
+        return finish(Text(404, "Not Found", request.version(), "404 Not Found\n"));
+    }
+    const std::uint64_t size = body.size();
+    const std::string_view contentType = DocumentRoot::ContentType(lookup.file);
+    if (request.method() == http::verb::head) {
+        TextResponse response = Text(200, "OK", request.version(), "");
+        response.set(http::field::content_type,
+                     boost::beast::string_view(contentType.data(), contentType.size()));
+        response.content_length(size);
+        return finish(std::move(response));
+    }
+    FileResponse response{std::piecewise_construct, std::make_tuple(std::move(body)),
+                          std::make_tuple(http::status::ok, request.version())};
+    response.set(http::field::server, kServerHeader);
+    response.set(http::field::content_type,
+                 boost::beast::string_view(contentType.data(), contentType.size()));
+    response.content_length(size);
+    return finish(std::move(response));
+}

@@ -1,0 +1,88 @@
+#include "web_server.h"
+
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/strand.hpp>
+#include <csignal>
+#include <thread>
+
+#include "http_session.h"
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+
+class WebServer::Listener : public std::enable_shared_from_this<Listener> {
+  public:
+    Listener(asio::io_context& context, std::shared_ptr<const Site> site,
+             std::chrono::seconds timeout)
+        : context_(context),
+          acceptor_(asio::make_strand(context)),
+          site_(std::move(site)),
+          timeout_(timeout) {}
+
+    unsigned short Open(const std::string& address, unsigned short port) {
+        const tcp::endpoint endpoint(asio::ip::make_address(address), port);
+        acceptor_.open(endpoint.protocol());
+        acceptor_.set_option(asio::socket_base::reuse_address(true));
+        acceptor_.bind(endpoint);
+        acceptor_.listen(asio::socket_base::max_listen_connections);
+        return acceptor_.local_endpoint().port();
+    }
+
+    void Accept() {
+        acceptor_.async_accept(
+            asio::make_strand(context_),
+            [self = shared_from_this()](boost::system::error_code error, tcp::socket socket) {
+                if (error == asio::error::operation_aborted) return;
+                if (!error) {
+                    // A reply goes out in several writes (header and file chunks): without
+                    // this, Nagle's algorithm holds the last one back for the client's ACK.
+                    boost::system::error_code ignored;
+                    socket.set_option(tcp::no_delay(true), ignored);
+                    std::make_shared<HttpSession>(std::move(socket), self->site_, self->timeout_)
+                        ->Start();
+                }
+                self->Accept();
+            });
+    }
+
+  private:
+    asio::io_context& context_;
+    tcp::acceptor acceptor_;
+    std::shared_ptr<const Site> site_;
+    std::chrono::seconds timeout_;
+};
+
+WebServer::WebServer(unsigned threads, std::chrono::seconds timeout)
+    : threads_(threads != 0 ? threads : std::max(2u, std::thread::hardware_concurrency())),
+      timeout_(timeout),
+      context_(static_cast<int>(threads_)) {}
+
+WebServer::~WebServer() { Stop(); }
+
+unsigned short WebServer::AddSite(std::shared_ptr<const Site> site, const std::string& address,
+                                  unsigned short port) {
+    auto listener = std::make_shared<Listener>(context_, std::move(site), timeout_);
+    const unsigned short bound = listener->Open(address, port);
+    listeners_.push_back(std::move(listener));
+    return bound;
+}
+
+void WebServer::Run(bool stopOnSignals) {
+    asio::signal_set signals(context_);
+    if (stopOnSignals) {
+        signals.add(SIGINT);
+        signals.add(SIGTERM);
+        signals.async_wait([this](boost::system::error_code error, int) {
+            if (!error) Stop();
+        });
+    }
+    for (const auto& listener : listeners_) listener->Accept();
+
+    std::vector<std::thread> pool;
+    pool.reserve(threads_ - 1);
+    for (unsigned i = 1; i < threads_; ++i) pool.emplace_back([this] { context_.run(); });
+    context_.run();
+    for (auto& thread : pool) thread.join();
+}
+
+void WebServer::Stop() { context_.stop(); }

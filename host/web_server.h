@@ -1,0 +1,36 @@
+// The listening side of the host: one acceptor per site, all served by a pool of threads.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "site.h"
+
+class WebServer {
+  public:
+    WebServer(unsigned threads, std::chrono::seconds timeout);
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Listens for the site on address:port (port 0: a free one) and returns the port taken.
+    // Throws boost::system::system_error when the address cannot be bound.
+    unsigned short AddSite(std::shared_ptr<const Site> site, const std::string& address,
+                           unsigned short port);
+
+    // Serves on the thread pool until Stop (or SIGINT / SIGTERM when `stopOnSignals`).
+    void Run(bool stopOnSignals);
+    void Stop();
+
+  private:
+    class Listener;
+
+    unsigned threads_;
+    std::chrono::seconds timeout_;
+    boost::asio::io_context context_;
+    std::vector<std::shared_ptr<Listener>> listeners_;
+};
