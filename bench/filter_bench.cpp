@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_isapi_host.h"
-#include "filter_module.h"
+#include "filter_module_copy.h"
 #include "temp_folder.h"
 
 namespace {
@@ -33,13 +33,13 @@ struct LoadedFilter {
         folder.Write("blocked_types.txt", types + "gif\n");
         folder.Write("corvane.ini", "[settings]\n");
         folder.Write("pixwall.ini", "[logging]\nlogging=off\n");
-        module = std::make_unique<FilterModule>(folder.Path(), FilterModule::FileName());
+        module = std::make_unique<FilterModuleCopy>(folder.Path(), FilterModuleCopy::FileName());
         HTTP_FILTER_VERSION version{};
         module->GetFilterVersion(&version);
     }
 
     TempFolder folder;
-    std::unique_ptr<FilterModule> module;
+    std::unique_ptr<FilterModuleCopy> module;
 };
 
 void BM_ProtectedRequest(benchmark::State& state) {
@@ -75,7 +75,7 @@ struct DynamicFilter {
         folder.Write("pixwall.ini",
                      "[settings]\ntimetolive=86400\n[DynamicAuthorization]\n"
                      "DynamicAuthorization=on\n[logging]\nlogging=off\n");
-        module = std::make_unique<FilterModule>(folder.Path(), FilterModule::FileName());
+        module = std::make_unique<FilterModuleCopy>(folder.Path(), FilterModuleCopy::FileName());
         HTTP_FILTER_VERSION version{};
         if (module->Loaded()) module->GetFilterVersion(&version);
     }
@@ -85,7 +85,7 @@ struct DynamicFilter {
     }
 
     TempFolder folder;
-    std::unique_ptr<FilterModule> module;
+    std::unique_ptr<FilterModuleCopy> module;
 };
 
 std::string ClientAddress(int n) {

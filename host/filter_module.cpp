@@ -1,22 +1,17 @@
 #include "filter_module.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 
 std::unique_ptr<FilterModule> FilterModule::Load(const std::string& path, std::string& error) {
     std::unique_ptr<FilterModule> module(new FilterModule);
     module->path_ = path;
-    module->handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module->handle_ == nullptr) {
-        const char* reason = dlerror();
-        error = "cannot load filter module " + path + ": " + (reason ? reason : "unknown error");
+    module->library_ = platform::SharedLibrary(path);
+    if (!module->library_.Loaded()) {
+        error = "cannot load filter module " + path + ": " + module->library_.Error();
         return nullptr;
     }
-    auto getFilterVersion =
-        reinterpret_cast<GetFilterVersionFn>(dlsym(module->handle_, "GetFilterVersion"));
-    module->httpFilterProc_ =
-        reinterpret_cast<HttpFilterProcFn>(dlsym(module->handle_, "HttpFilterProc"));
+    auto getFilterVersion = module->library_.Find<GetFilterVersionFn>("GetFilterVersion");
+    module->httpFilterProc_ = module->library_.Find<HttpFilterProcFn>("HttpFilterProc");
     if (getFilterVersion == nullptr || module->httpFilterProc_ == nullptr) {
         error =
             "not a filter module (GetFilterVersion and HttpFilterProc are not both exported): " +
@@ -36,9 +31,7 @@ std::unique_ptr<FilterModule> FilterModule::Load(const std::string& path, std::s
     return module;
 }
 
-FilterModule::~FilterModule() {
-    if (handle_ != nullptr) dlclose(handle_);
-}
+FilterModule::~FilterModule() = default;
 
 DWORD FilterModule::PreprocHeaders(HTTP_FILTER_CONTEXT* context,
                                    HTTP_FILTER_PREPROC_HEADERS* headers) const {

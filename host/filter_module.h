@@ -1,11 +1,12 @@
-// One loaded filter module: dlopen'd, reached only through its two exports, registered once
-// with GetFilterVersion and unloaded (dlclose) when destroyed.
+// One loaded filter module, reached only through its two exports, registered once with
+// GetFilterVersion and unloaded when destroyed.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "platform/isapi.h"
+#include "platform/shared_library.h"
 
 class FilterModule {
   public:
@@ -28,7 +29,7 @@ class FilterModule {
     FilterModule() = default;
 
     std::string path_;
-    void* handle_ = nullptr;
+    platform::SharedLibrary library_;
     HttpFilterProcFn httpFilterProc_ = nullptr;
     std::string description_;
     DWORD flags_ = 0;

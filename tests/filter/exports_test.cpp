@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "fake_isapi_host.h"
-#include "filter_module.h"
+#include "filter_module_copy.h"
 #include "platform/paths.h"
 #include "temp_folder.h"
 
@@ -37,7 +37,7 @@ class ExportsTest : public testing::Test {
 TEST_F(ExportsTest, StartsFromItsOwnFolderAndStopsAtUnload) {
     WriteSettings();
     {
-        FilterModule module(folder.Path(), FilterModule::FileName());
+        FilterModuleCopy module(folder.Path(), FilterModuleCopy::FileName());
         ASSERT_TRUE(module.Loaded());
         HTTP_FILTER_VERSION version{};
         version.dwServerFilterVersion = 0x60000;
@@ -70,7 +70,7 @@ TEST_F(ExportsTest, StartsFromItsOwnFolderAndStopsAtUnload) {
 
 TEST_F(ExportsTest, OtherNotificationsPassUntouched) {
     WriteSettings();
-    FilterModule module(folder.Path(), FilterModule::FileName());
+    FilterModuleCopy module(folder.Path(), FilterModuleCopy::FileName());
     ASSERT_TRUE(module.Loaded());
     HTTP_FILTER_VERSION version{};
     module.GetFilterVersion(&version);
@@ -90,8 +90,8 @@ TEST_F(ExportsTest, FolderDropsEveryModuleFileNameInItsPath) {
     // The module lies in a folder that carries the module's own file name.
     WriteSettings();
     {
-        const std::string nested = folder.PathOf(FilterModule::FileName());
-        FilterModule module(nested, FilterModule::FileName());
+        const std::string nested = folder.PathOf(FilterModuleCopy::FileName());
+        FilterModuleCopy module(nested, FilterModuleCopy::FileName());
         ASSERT_TRUE(module.Loaded());
         HTTP_FILTER_VERSION version{};
         module.GetFilterVersion(&version);
@@ -102,10 +102,10 @@ TEST_F(ExportsTest, FolderDropsEveryModuleFileNameInItsPath) {
 
 TEST_F(ExportsTest, ModuleNamedInOtherCaseKeepsItsFileNameInTheFolder) {
     WriteSettings();
-    std::string upper = FilterModule::FileName();
+    std::string upper = FilterModuleCopy::FileName();
     upper[0] = 'P';
     {
-        FilterModule module(folder.Path(), upper);
+        FilterModuleCopy module(folder.Path(), upper);
         ASSERT_TRUE(module.Loaded());
         HTTP_FILTER_VERSION version{};
         EXPECT_TRUE(module.GetFilterVersion(&version));
@@ -120,7 +120,7 @@ TEST_F(ExportsTest, AnEditedListIsPickedUpByTheNextRequestAndTheStopLineComesLas
     const std::string ruling = "Allowing /a.gif : No block rules for 10.0.0.5";
     const std::string newRuling = "Blocking /a.gif : Client 10.0.0.5 is black listed";
     {
-        FilterModule module(folder.Path(), FilterModule::FileName());
+        FilterModuleCopy module(folder.Path(), FilterModuleCopy::FileName());
         ASSERT_TRUE(module.Loaded());
         HTTP_FILTER_VERSION version{};
         ASSERT_TRUE(module.GetFilterVersion(&version));

@@ -5,17 +5,17 @@
 #include <string>
 
 #include "platform/isapi.h"
+#include "platform/shared_library.h"
 
-class FilterModule {
+class FilterModuleCopy {
   public:
     // Copies the module to folder/fileName and loads it; Loaded() tells whether that worked.
-    FilterModule(const std::string& folder, const std::string& fileName);
-    ~FilterModule();  // unloads
-    FilterModule(const FilterModule&) = delete;
-    FilterModule& operator=(const FilterModule&) = delete;
+    FilterModuleCopy(const std::string& folder, const std::string& fileName);
+    FilterModuleCopy(const FilterModuleCopy&) = delete;
+    FilterModuleCopy& operator=(const FilterModuleCopy&) = delete;
 
-    bool Loaded() const { return handle_ != nullptr; }
-    void Unload();
+    bool Loaded() const { return getFilterVersion_ != nullptr && httpFilterProc_ != nullptr; }
+    void Unload() { library_.Unload(); }
 
     BOOL GetFilterVersion(HTTP_FILTER_VERSION* version) const { return getFilterVersion_(version); }
     DWORD HttpFilterProc(HTTP_FILTER_CONTEXT* context, DWORD type, void* notification) const {
@@ -27,7 +27,7 @@ class FilterModule {
     static const char* FileName();
 
   private:
-    void* handle_ = nullptr;
+    platform::SharedLibrary library_;
     GetFilterVersionFn getFilterVersion_ = nullptr;
     HttpFilterProcFn httpFilterProc_ = nullptr;
 };

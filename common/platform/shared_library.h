@@ -1,0 +1,39 @@
+// A shared library loaded by the platform's loader (LoadLibrary / dlopen), unloaded when the
+// object goes.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class SharedLibrary {
+  public:
+    SharedLibrary() = default;
+    // Loads the file; Loaded() tells whether that worked and Error() why not.
+    explicit SharedLibrary(const std::string& path);
+    ~SharedLibrary();
+    SharedLibrary(SharedLibrary&& other) noexcept;
+    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+    bool Loaded() const { return handle_ != nullptr; }
+    const std::string& Error() const { return error_; }
+    void Unload();
+
+    // The exported function of that name, or null.
+    template <typename Function>
+    Function Find(const char* name) const {
+        // Through a generic function pointer: the loader's own type fits no real export.
+        return reinterpret_cast<Function>(FindFunction(name));
+    }
+
+  private:
+    using GenericFunction = void (*)();
+    GenericFunction FindFunction(const char* name) const;
+
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+}  // namespace platform

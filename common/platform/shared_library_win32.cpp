@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/shared_library.h"
+
+namespace platform {
+
+SharedLibrary::SharedLibrary(const std::string& path) {
+    // No error box for a file that is no library.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    handle_ = LoadLibraryA(path.c_str());
+    const DWORD code = GetLastError();
+    SetErrorMode(oldMode);
+    if (handle_ == nullptr)
+        error_ = "cannot load " + path + " (error " + std::to_string(code) + ")";
+}
+
+SharedLibrary::~SharedLibrary() { Unload(); }
+
+SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+    if (this != &other) {
+        Unload();
+        handle_ = std::exchange(other.handle_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void SharedLibrary::Unload() {
+    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = nullptr;
+}
+
+SharedLibrary::GenericFunction SharedLibrary::FindFunction(const char* name) const {
+    if (handle_ == nullptr) return nullptr;
+    return reinterpret_cast<GenericFunction>(
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
+}
+
+}  // namespace platform
