@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -11,9 +12,17 @@ class SharedLibrary {
     SharedLibrary() = default;
     // Loads the file; Loaded() tells whether that worked and Error() why not.
     explicit SharedLibrary(const std::string& path);
-    ~SharedLibrary();
-    SharedLibrary(SharedLibrary&& other) noexcept;
-    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+    ~SharedLibrary() { Unload(); }
+    SharedLibrary(SharedLibrary&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+    SharedLibrary& operator=(SharedLibrary&& other) noexcept {
+        if (this != &other) {
+            Unload();
+            handle_ = std::exchange(other.handle_, nullptr);
+            error_ = std::move(other.error_);
+        }
+        return *this;
+    }
     SharedLibrary(const SharedLibrary&) = delete;
     SharedLibrary& operator=(const SharedLibrary&) = delete;
 

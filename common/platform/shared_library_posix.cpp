@@ -1,7 +1,5 @@
 #include <dlfcn.h>
 
-#include <utility>
-
 #include "platform/shared_library.h"
 
 namespace platform {
@@ -12,20 +10,6 @@ SharedLibrary::SharedLibrary(const std::string& path) {
         const char* reason = dlerror();
         error_ = reason ? reason : "cannot load " + path;
     }
-}
-
-SharedLibrary::~SharedLibrary() { Unload(); }
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::move(other.error_);
-    }
-    return *this;
 }
 
 void SharedLibrary::Unload() {

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <utility>
-
 #include "platform/shared_library.h"
 
 namespace platform {
@@ -14,20 +12,6 @@ SharedLibrary::SharedLibrary(const std::string& path) {
     SetErrorMode(oldMode);
     if (handle_ == nullptr)
         error_ = "cannot load " + path + " (error " + std::to_string(code) + ")";
-}
-
-SharedLibrary::~SharedLibrary() { Unload(); }
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::move(other.error_);
-    }
-    return *this;
 }
 
 void SharedLibrary::Unload() {
