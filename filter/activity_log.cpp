@@ -15,11 +15,6 @@ void ActivityLog::Configure(std::string path, std::int32_t maxSize) {
     on_.store(!path_.empty(), std::memory_order_relaxed);
 }
 
-std::string ActivityLog::Path() const {
-    std::lock_guard guard(lock_);
-    return path_;
-}
-
 std::string ActivityLog::BackupPath(const std::string& path) {
     const auto at = path.rfind(".log");
     if (at == std::string::npos) return path + ".1.log";

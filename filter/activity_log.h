@@ -22,7 +22,6 @@ class ActivityLog {
     Writef(const char* format, ...);
 
     bool IsOn() const { return on_.load(std::memory_order_relaxed); }
-    std::string Path() const;
 
     // "pixwall.log" gives "pixwall.1.log": the last ".log" of the path becomes ".1.log".
     static std::string BackupPath(const std::string& path);

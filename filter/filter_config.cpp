@@ -42,8 +42,6 @@ std::uint32_t PriorityFromWord(std::string_view word) {
 
 }  // namespace
 
-const char* FilterConfig::ListFileName(List list) { return kListFileNames[list]; }
-
 FilterConfig::FilterConfig(std::string moduleFolder) : moduleFolder_(std::move(moduleFolder)) {
     const std::string installFolder =
         platform::ReadRegistryString(platform::RegistryRoot::LocalMachine,

@@ -73,7 +73,6 @@ class FilterConfig {
         kUrlBlackList,
         kListCount
     };
-    static const char* ListFileName(List list);
     const RuleList& list(List which) const { return lists_[which]; }
     const std::string& listPath(List which) const { return listPaths_[which]; }
 

@@ -85,21 +85,25 @@ void HotlinkFilter::RebuildConfiguration() {
     Publish(std::move(fresh));
 }
 
+void HotlinkFilter::LogDecision(const char* format, const RequestFacts& facts,
+                                const std::string* value) {
+    if (!log_) return;
+    if (value) {
+        log_->Writef(format, facts.url.c_str(), value->c_str());
+    } else {
+        log_->Writef(format, facts.url.c_str());
+    }
+}
+
 DWORD HotlinkFilter::Allow(const char* format, const RequestFacts& facts,
                            const std::string* value) {
-    if (log_ && format) {
-        if (value) {
-            log_->Writef(format, facts.url.c_str(), value->c_str());
-        } else {
-            log_->Writef(format, facts.url.c_str());
-        }
-    }
+    LogDecision(format, facts, value);
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
 }
 
 DWORD HotlinkFilter::Block(const char* format, const RequestFacts& facts,
                            const std::string* value) {
-    Allow(format, facts, value);  // the blocking line comes first
+    LogDecision(format, facts, value);  // the blocking line comes before the answer's own
     return SendBlockResponse(facts);
 }
 

@@ -38,18 +38,19 @@ class HotlinkFilter {
 
     // The configuration requests now start with; null before start-up.
     std::shared_ptr<const FilterConfig> Config() const;
-    ActivityLog* Log() const { return log_.get(); }
     DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
+    void Publish(std::shared_ptr<const FilterConfig> config);
+    // The decision's log line: the URL, then the deciding value if there is one.
+    void LogDecision(const char* format, const RequestFacts& facts, const std::string* value);
     DWORD Allow(const char* format, const RequestFacts& facts, const std::string* value);
     DWORD Block(const char* format, const RequestFacts& facts, const std::string* value);
     DWORD AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
                                bool isProtected);
 
     std::unique_ptr<ActivityLog> log_;
-    void Publish(std::shared_ptr<const FilterConfig> config);
 
     // Requests keep the snapshot they started with; a rebuild publishes a new one. The lock
     // guards only the copying of the pointer. (libstdc++ 12's std::atomic<std::shared_ptr>
