@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <optional>
 
 #include "base64.h"
 #include "request_facts.h"
@@ -15,20 +15,6 @@ std::string AdmissionCookieHeader(std::string_view clientAddress) {
     std::string header(static_cast<std::size_t>(length), '\0');
     std::snprintf(header.data(), header.size() + 1, format, kAdmissionCookieName, value.c_str());
     return header;
-}
-
-std::string ReadCookieHeader(const RequestFacts& facts) {
-    if (facts.headers == nullptr || facts.headers->GetHeader == nullptr) return {};
-    std::vector<char> buffer(kCookieBufferSize, '\0');
-    DWORD size = static_cast<DWORD>(buffer.size());
-    if (!facts.headers->GetHeader(facts.context, const_cast<char*>("Cookie:"), buffer.data(),
-                                  &size)) {
-        return {};
-    }
-    // Whatever the host wrote, never read past the buffer.
-    const void* end = std::memchr(buffer.data(), '\0', buffer.size());
-    return std::string(buffer.data(),
-                       end ? static_cast<const char*>(end) - buffer.data() : buffer.size());
 }
 
 bool CookieAdmits(std::string_view cookieHeader, std::string_view clientAddress) {
@@ -48,5 +34,5 @@ bool CookieAdmits(std::string_view cookieHeader, std::string_view clientAddress)
 }
 
 bool CookieAdmissionValid(const RequestFacts& facts) {
-    return CookieAdmits(ReadCookieHeader(facts), facts.clientAddress);
+    return CookieAdmits(facts.cookieHeader, facts.clientAddress);
 }

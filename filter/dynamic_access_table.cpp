@@ -1,9 +1,13 @@
 #include "dynamic_access_table.h"
 
-#include <ctime>
+#include <algorithm>
 #include <limits>
+#include <tuple>
 
 namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::int64_t kNoAdmission = std::numeric_limits<std::int64_t>::max();
 
 // now - then as a signed 64-bit number, held at the ends of the range instead of overflowing.
 std::int64_t Age(std::int64_t now, std::int64_t then) {
@@ -13,77 +17,235 @@ std::int64_t Age(std::int64_t now, std::int64_t then) {
                       : std::numeric_limits<std::int64_t>::min();
 }
 
+std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_view>()(address); }
+
+std::size_t PowerOfTwoAtLeast(std::size_t n) {
+    std::size_t power = 1;
+    while (power < n) power <<= 1;
+    return power;
+}
+
 }  // namespace
 
-DynamicAccessTable::DynamicAccessTable()
-    : DynamicAccessTable([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
+// One part of the table. Entries live in a vector and are chained newest to oldest by number;
+// an open-addressing index (linear probing, at most half full) finds them by address. Per entry
+// that is the address, the time, two links and the hash, plus two to four index words.
+struct alignas(64) DynamicAccessTable::Shard {
+    struct Entry {
+        std::string address;
+        std::int64_t admittedAt = 0;
+        std::uint32_t newer = kNone;  // on the free list: the next free entry
+        std::uint32_t older = kNone;
+        std::uint32_t hash = 0;
+    };
 
-DynamicAccessTable::DynamicAccessTable(Clock clock) : clock_(std::move(clock)) {}
+    std::mutex lock;
+    std::vector<Entry> entries;
+    std::vector<std::uint32_t> index;  // entry number + 1; 0 is an empty place
+    std::uint32_t newest = kNone;
+    std::uint32_t oldest = kNone;
+    std::uint32_t free = kNone;
+    std::size_t count = 0;
+    // The oldest admission's time, for finding the oldest shard without taking every lock.
+    std::atomic<std::int64_t> oldestAdmittedAt{kNoAdmission};
+
+    std::size_t Mask() const { return index.size() - 1; }
+
+    // The index place holding the address, or kNone.
+    std::uint32_t Find(std::string_view address, std::uint32_t hash) const {
+        if (index.empty()) return kNone;
+        for (std::size_t at = hash & Mask();; at = (at + 1) & Mask()) {
+            const std::uint32_t slot = index[at];
+            if (slot == 0) return kNone;
+            const Entry& entry = entries[slot - 1];
+            if (entry.hash == hash && entry.address == address)
+                return static_cast<std::uint32_t>(at);
+        }
+    }
+
+    void Place(std::uint32_t number) {
+        std::size_t at = entries[number].hash & Mask();
+        while (index[at] != 0) at = (at + 1) & Mask();
+        index[at] = number + 1;
+    }
+
+    void GrowIndexFor(std::size_t wanted) {
+        if (wanted * 2 <= index.size()) return;
+        index.assign(std::max<std::size_t>(16, index.size() * 2), 0);
+        for (std::uint32_t n = newest; n != kNone; n = entries[n].older) Place(n);
+    }
+
+    // Empties an index place and moves later entries of its probe run back over the hole.
+    void EraseAt(std::size_t hole) {
+        std::size_t at = hole;
+        for (;;) {
+            index[hole] = 0;
+            for (;;) {
+                at = (at + 1) & Mask();
+                if (index[at] == 0) return;
+                const std::size_t home = entries[index[at] - 1].hash & Mask();
+                const bool staysPut =
+                    hole <= at ? (hole < home && home <= at) : (hole < home || home <= at);
+                if (!staysPut) break;
+            }
+            index[hole] = index[at];
+            hole = at;
+        }
+    }
+
+    void Unlink(std::uint32_t n) {
+        Entry& entry = entries[n];
+        (entry.newer == kNone ? newest : entries[entry.newer].older) = entry.older;
+        (entry.older == kNone ? oldest : entries[entry.older].newer) = entry.newer;
+    }
+
+    void LinkNewest(std::uint32_t n) {
+        entries[n].newer = kNone;
+        entries[n].older = newest;
+        (newest == kNone ? oldest : entries[newest].newer) = n;
+        newest = n;
+    }
+
+    std::uint32_t Add(std::string_view address, std::uint32_t hash, std::int64_t now) {
+        GrowIndexFor(count + 1);
+        std::uint32_t n = free;
+        if (n != kNone) {
+            free = entries[n].newer;
+        } else {
+            n = static_cast<std::uint32_t>(entries.size());
+            entries.emplace_back();
+        }
+        Entry& entry = entries[n];
+        entry.address.assign(address);
+        entry.admittedAt = now;
+        entry.hash = hash;
+        Place(n);
+        LinkNewest(n);
+        ++count;
+        return n;
+    }
+
+    void Remove(std::uint32_t place) {
+        const std::uint32_t n = index[place] - 1;
+        EraseAt(place);
+        Unlink(n);
+        entries[n].newer = free;
+        free = n;
+        --count;
+    }
+
+    void NoteOldest() {
+        oldestAdmittedAt.store(oldest == kNone ? kNoAdmission : entries[oldest].admittedAt,
+                               std::memory_order_relaxed);
+    }
+};
+
+DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
+    : capacity_(std::max<std::size_t>(capacity, 1)),
+      shardCount_(PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
+      shards_(new Shard[shardCount_]) {}
+
+DynamicAccessTable::~DynamicAccessTable() = default;
 
 void DynamicAccessTable::SetTimeToLive(std::int32_t seconds) {
-    std::lock_guard guard(lock_);
-    timeToLive_ = seconds;
+    timeToLive_.store(seconds, std::memory_order_relaxed);
 }
 
-std::int32_t DynamicAccessTable::TimeToLive() const {
-    std::lock_guard guard(lock_);
-    return timeToLive_;
+bool DynamicAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
+    return Age(now, admittedAt) >
+           static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
-bool DynamicAccessTable::Expired(const Entry& entry, std::int64_t now) const {
-    return Age(now, entry.admittedAt) > static_cast<std::int64_t>(timeToLive_);
-}
-
-void DynamicAccessTable::Remove(Entries::iterator entry) {
-    index_.erase(std::string_view(entry->address));
-    entries_.erase(entry);
+DynamicAccessTable::Shard& DynamicAccessTable::ShardOf(std::uint64_t hash) const {
+    // The high bits pick the shard; the index uses the low ones.
+    return shards_[(hash >> 40) & (shardCount_ - 1)];
 }
 
 // Entries leave from the oldest end while they are expired. Each entry is dropped once, so this
 // costs nothing per call in the long run; only entries that a lookup now would find expired go.
-void DynamicAccessTable::PurgeExpired(std::int64_t now) {
-    while (!entries_.empty() && Expired(entries_.back(), now)) Remove(std::prev(entries_.end()));
-}
-
-void DynamicAccessTable::Admit(std::string_view address) {
-    std::lock_guard guard(lock_);
-    const std::int64_t now = clock_();
-    const auto found = index_.find(address);
-    if (found != index_.end()) {
-        // Re-admission moves the entry to the front; its address, and so its key, stay put.
-        entries_.splice(entries_.begin(), entries_, found->second);
-        found->second->admittedAt = now;
-    } else {
-        entries_.push_front(Entry{std::string(address), now});
-        try {
-            index_.emplace(std::string_view(entries_.front().address), entries_.begin());
-        } catch (...) {
-            entries_.pop_front();  // no entry without its index
-            throw;
-        }
+void DynamicAccessTable::PurgeExpired(Shard& shard, std::int64_t now) {
+    while (shard.oldest != kNone && Expired(shard.entries[shard.oldest].admittedAt, now)) {
+        const Shard::Entry& entry = shard.entries[shard.oldest];
+        shard.Remove(shard.Find(entry.address, entry.hash));
+        size_.fetch_sub(1, std::memory_order_relaxed);
     }
-    PurgeExpired(now);
 }
 
-bool DynamicAccessTable::IsAdmitted(std::string_view address) {
-    std::lock_guard guard(lock_);
-    const auto found = index_.find(address);
-    if (found == index_.end()) return false;
-    const std::int64_t now = clock_();
-    if (!Expired(*found->second, now)) return true;
-    Remove(found->second);
+void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
+    const std::uint64_t hash = HashOf(address);
+    Shard& shard = ShardOf(hash);
+    bool added = false;
+    {
+        std::lock_guard guard(shard.lock);
+        const std::uint32_t place = shard.Find(address, static_cast<std::uint32_t>(hash));
+        if (place != kNone) {
+            // Re-admission moves the entry to the newest end with the new time.
+            const std::uint32_t n = shard.index[place] - 1;
+            shard.Unlink(n);
+            shard.entries[n].admittedAt = now;
+            shard.LinkNewest(n);
+        } else {
+            shard.Add(address, static_cast<std::uint32_t>(hash), now);
+            added = true;
+        }
+        PurgeExpired(shard, now);
+        shard.NoteOldest();
+    }
+    if (added && size_.fetch_add(1, std::memory_order_relaxed) + 1 > capacity_) EvictOldest();
+}
+
+// Drops the oldest admissions of the whole table until it holds no more than its capacity.
+// Expired admissions are the oldest, so they go before any that still counts.
+void DynamicAccessTable::EvictOldest() {
+    while (size_.load(std::memory_order_relaxed) > capacity_) {
+        std::size_t chosen = 0;
+        std::int64_t oldest = kNoAdmission;
+        for (std::size_t s = 0; s < shardCount_; ++s) {
+            const std::int64_t at = shards_[s].oldestAdmittedAt.load(std::memory_order_relaxed);
+            if (at < oldest) {
+                oldest = at;
+                chosen = s;
+            }
+        }
+        Shard& shard = shards_[chosen];
+        std::lock_guard guard(shard.lock);
+        if (shard.oldest == kNone) continue;  // another thread was quicker
+        const Shard::Entry& entry = shard.entries[shard.oldest];
+        shard.Remove(shard.Find(entry.address, entry.hash));
+        shard.NoteOldest();
+        size_.fetch_sub(1, std::memory_order_relaxed);
+    }
+}
+
+bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
+    const std::uint64_t hash = HashOf(address);
+    Shard& shard = ShardOf(hash);
+    std::lock_guard guard(shard.lock);
+    const std::uint32_t place = shard.Find(address, static_cast<std::uint32_t>(hash));
+    if (place == kNone) return false;
+    if (!Expired(shard.entries[shard.index[place] - 1].admittedAt, now)) return true;
+    shard.Remove(place);
+    shard.NoteOldest();
+    size_.fetch_sub(1, std::memory_order_relaxed);
     return false;
 }
 
-std::size_t DynamicAccessTable::Size() const {
-    std::lock_guard guard(lock_);
-    return entries_.size();
-}
-
 std::vector<std::string> DynamicAccessTable::Addresses() const {
-    std::lock_guard guard(lock_);
+    std::vector<std::tuple<std::int64_t, std::size_t, std::string>> all;
+    for (std::size_t s = 0; s < shardCount_; ++s) {
+        Shard& shard = shards_[s];
+        std::lock_guard guard(shard.lock);
+        std::size_t rank = 0;
+        for (std::uint32_t n = shard.newest; n != kNone; n = shard.entries[n].older) {
+            all.emplace_back(shard.entries[n].admittedAt, rank++, shard.entries[n].address);
+        }
+    }
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+        if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
+        return std::get<1>(a) < std::get<1>(b);
+    });
     std::vector<std::string> addresses;
-    addresses.reserve(entries_.size());
-    for (const Entry& entry : entries_) addresses.push_back(entry.address);
+    addresses.reserve(all.size());
+    for (auto& entry : all) addresses.push_back(std::move(std::get<2>(entry)));
     return addresses;
 }

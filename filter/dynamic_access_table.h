@@ -1,56 +1,58 @@
 // The clients admitted by a page request of the site, each with the time of its admission. A
 // protected request from an admitted client is let through within the time to live.
+//
+// Request threads use it all at once, so it is split by address into shards, each with its own
+// lock, its own index and its own list from the newest admission to the oldest. The answers are
+// those of one list, newest first, in which an admission found expired is removed. It holds at
+// most `capacity` addresses: a new address admitted when it is full drops the oldest admission.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class DynamicAccessTable {
   public:
-    // Seconds since 1970-01-01 UTC.
-    using Clock = std::function<std::int64_t()>;
+    static constexpr std::size_t kCapacity = 1'000'000;
+    static constexpr std::size_t kShards = 64;
 
-    DynamicAccessTable();  // the system's clock
-    explicit DynamicAccessTable(Clock clock);
+    // `shards` is rounded up to a power of two.
+    explicit DynamicAccessTable(std::size_t capacity = kCapacity, std::size_t shards = kShards);
+    ~DynamicAccessTable();
     DynamicAccessTable(const DynamicAccessTable&) = delete;
     DynamicAccessTable& operator=(const DynamicAccessTable&) = delete;
 
     void SetTimeToLive(std::int32_t seconds);
-    std::int32_t TimeToLive() const;
 
-    // Records the address as admitted now, replacing an earlier admission of it.
-    void Admit(std::string_view address);
+    // Records the address as admitted at `now` (seconds since 1970-01-01 UTC), replacing an
+    // earlier admission of it.
+    void Admit(std::string_view address, std::int64_t now);
 
-    // The address was admitted no more than the time to live ago. An admission found expired is
-    // removed.
-    bool IsAdmitted(std::string_view address);
+    // The address was admitted no more than the time to live before `now`. An admission found
+    // expired is removed.
+    bool IsAdmitted(std::string_view address, std::int64_t now);
 
-    std::size_t Size() const;
-    // The admitted addresses, the most recently admitted first.
+    std::size_t Size() const { return size_.load(std::memory_order_relaxed); }
+    // The admitted addresses, the most recently admitted first (admissions of the same second
+    // in different shards in no particular order).
     std::vector<std::string> Addresses() const;
 
   private:
-    struct Entry {
-        std::string address;
-        std::int64_t admittedAt;
-    };
-    using Entries = std::list<Entry>;
+    struct Shard;
 
-    bool Expired(const Entry& entry, std::int64_t now) const;
-    void Remove(Entries::iterator entry);
-    void PurgeExpired(std::int64_t now);
+    bool Expired(std::int64_t admittedAt, std::int64_t now) const;
+    Shard& ShardOf(std::uint64_t hash) const;
+    void PurgeExpired(Shard& shard, std::int64_t now);
+    void EvictOldest();
 
-    mutable std::mutex lock_;  // held for the whole of each operation
-    Clock clock_;
-    std::int32_t timeToLive_ = 0;
-    Entries entries_;  // most recently admitted first
-    // By address; the keys view the addresses held in the entries.
-    std::unordered_map<std::string_view, Entries::iterator> index_;
+    const std::size_t capacity_;
+    const std::size_t shardCount_;
+    std::unique_ptr<Shard[]> shards_;
+    std::atomic<std::int32_t> timeToLive_{0};
+    std::atomic<std::size_t> size_{0};
 };

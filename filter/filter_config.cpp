@@ -7,7 +7,6 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/shared_file.h"
-#include "request_facts.h"
 #include "split_url.h"
 #include "text.h"
 
@@ -114,7 +113,9 @@ void FilterConfig::Load() {
     alternateLocations_.clear();
     for (const auto& [type, url] : alternates_) {
         SplitUrlResult parts;
-        if (SplitUrl(url, parts)) alternateLocations_.push_back({parts.host, parts.path});
+        if (SplitUrl(url, parts)) {
+            alternateLocations_[std::string(parts.path)].emplace_back(parts.host);
+        }
     }
 }
 
@@ -169,15 +170,15 @@ bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
 }
 
 bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlWhiteList].Contains(std::string(serverName).append(url));
+    return lists_[kUrlWhiteList].Contains(serverName, url);
 }
 
 bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlBlackList].Contains(std::string(serverName).append(url));
+    return lists_[kUrlBlackList].Contains(serverName, url);
 }
 
-std::string FilterConfig::LookupAlternate(std::string_view fileType) const {
-    if (auto found = alternates_.find(std::string(fileType)); found != alternates_.end()) {
+std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {
+    if (auto found = alternates_.find(fileType); found != alternates_.end()) {
         return found->second;
     }
     if (auto fallback = alternates_.find("default"); fallback != alternates_.end()) {
@@ -187,11 +188,7 @@ std::string FilterConfig::LookupAlternate(std::string_view fileType) const {
 }
 
 bool FilterConfig::IsAlternateResource(std::string_view serverName, std::string_view url) const {
-    return std::any_of(
-        alternateLocations_.begin(), alternateLocations_.end(),
-        [&](const AlternateLocation& at) { return at.host == serverName && at.path == url; });
-}
-
-bool FilterConfig::IsExemptRequest(const RequestFacts& facts) const {
-    return IsBlockedType(facts.fileType) && IsAlternateResource(facts.serverName, facts.url);
+    const auto found = alternateLocations_.find(url);
+    return found != alternateLocations_.end() &&
+           std::find(found->second.begin(), found->second.end(), serverName) != found->second.end();
 }

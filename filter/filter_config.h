@@ -4,16 +4,15 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "profile_reader.h"
 #include "rule_list.h"
-
-struct RequestFacts;
 
 class FilterConfig {
   public:
@@ -53,12 +52,19 @@ class FilterConfig {
     bool IsUrlBlackListed(std::string_view serverName, std::string_view url) const;
 
     // Alternates: the URL for the type, else the "default" one, else empty.
-    std::string LookupAlternate(std::string_view fileType) const;
-    // Some alternate URL has this host and this path, both compared byte for byte.
+    std::string_view LookupAlternate(std::string_view fileType) const;
+    // Some alternate URL has this host and this path, both compared byte for byte. A protected
+    // request for one is never blocked, so that a redirect to it cannot loop.
     bool IsAlternateResource(std::string_view serverName, std::string_view url) const;
-    // A protected request for one of the alternates: never blocked, so a redirect cannot loop.
-    bool IsExemptRequest(const RequestFacts& facts) const;
-    const std::map<std::string, std::string>& alternates() const { return alternates_; }
+    // Looked up by views of the request's values, without copying them.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    using AlternatesMap = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+    const AlternatesMap& alternates() const { return alternates_; }
 
     // The lists by file, for inspection.
     enum List {
@@ -94,11 +100,8 @@ class FilterConfig {
     bool dynamicAuthorization_ = false;
     bool useCookie_ = false;
     RuleList lists_[kListCount];
-    std::map<std::string, std::string> alternates_;
-
-    struct AlternateLocation {
-        std::string host;
-        std::string path;
-    };
-    std::vector<AlternateLocation> alternateLocations_;  // the alternates that split as URLs
+    AlternatesMap alternates_;
+    // The alternates that split as URLs: their hosts by path.
+    std::unordered_map<std::string, std::vector<std::string>, TextHash, std::equal_to<>>
+        alternateLocations_;
 };

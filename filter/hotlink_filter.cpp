@@ -1,7 +1,9 @@
 #include "hotlink_filter.h"
 
 #include <cstring>
+#include <ctime>
 #include <new>
+#include <string>
 
 #include "admission_cookie.h"
 #include "platform/string_resource.h"
@@ -20,7 +22,7 @@ std::int32_t TimeToLiveOf(const FilterConfig& config) {
 
 HotlinkFilter::HotlinkFilter() = default;
 
-HotlinkFilter::HotlinkFilter(DynamicAccessTable::Clock clock) : clock_(std::move(clock)) {}
+HotlinkFilter::HotlinkFilter(Clock clock) : clock_(std::move(clock)) {}
 
 HotlinkFilter::~HotlinkFilter() {
     if (watcher_) watcher_->Stop();
@@ -28,7 +30,7 @@ HotlinkFilter::~HotlinkFilter() {
     if (log_) log_->Write("Pixwall for IIS stopped");
     log_.reset();
     accessTable_.reset();
-    Publish(nullptr);
+    config_.Publish(nullptr);
 }
 
 BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
@@ -40,13 +42,12 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     // A second start-up replaces the first: its watcher goes before anything it could report to.
     watcher_.reset();
     log_.reset(new (std::nothrow) ActivityLog);
-    accessTable_.reset(clock_ ? new (std::nothrow) DynamicAccessTable(clock_)
-                              : new (std::nothrow) DynamicAccessTable);
+    accessTable_.reset(new (std::nothrow) DynamicAccessTable);
     std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(moduleFolder));
     if (config) config->Load();
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
-    Publish(config);
+    config_.Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
     if (watcher_ && config) watcher_->Start(config->moduleFolder());
@@ -62,49 +63,23 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     return TRUE;
 }
 
-std::shared_ptr<const FilterConfig> HotlinkFilter::Config() const {
-    std::lock_guard guard(configLock_);
-    return config_;
-}
-
-void HotlinkFilter::Publish(std::shared_ptr<const FilterConfig> config) {
-    std::lock_guard guard(configLock_);
-    config_.swap(config);
-    // The old snapshot goes with `config`, after the lock is released, unless a request holds it.
-}
-
 void HotlinkFilter::RebuildConfiguration() {
     // Rebuilds that overlap would hand the log and the table the settings of whichever finished
     // last, not of the files as they are now.
     std::lock_guard guard(rebuildLock_);
-    const std::shared_ptr<const FilterConfig> current = Config();
-    if (!current) return;
-    std::shared_ptr<const FilterConfig> fresh = current->Reloaded();
+    std::shared_ptr<const FilterConfig> fresh;
+    {
+        const auto current = config_.Read();
+        if (!current) return;
+        fresh = current->Reloaded();
+    }  // publishing waits for the readers of the old snapshot, this one included
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
     if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
-    Publish(std::move(fresh));
+    config_.Publish(std::move(fresh));
 }
 
-void HotlinkFilter::LogDecision(const char* format, const RequestFacts& facts,
-                                const std::string* value) {
-    if (!log_) return;
-    if (value) {
-        log_->Writef(format, facts.url.c_str(), value->c_str());
-    } else {
-        log_->Writef(format, facts.url.c_str());
-    }
-}
-
-DWORD HotlinkFilter::Allow(const char* format, const RequestFacts& facts,
-                           const std::string* value) {
-    LogDecision(format, facts, value);
-    return SF_STATUS_REQ_NEXT_NOTIFICATION;
-}
-
-DWORD HotlinkFilter::Block(const char* format, const RequestFacts& facts,
-                           const std::string* value) {
-    LogDecision(format, facts, value);  // the blocking line comes before the answer's own
-    return SendBlockResponse(facts);
+std::int64_t HotlinkFilter::Now() const {
+    return clock_ ? clock_() : static_cast<std::int64_t>(std::time(nullptr));
 }
 
 DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
@@ -115,91 +90,50 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
         RebuildConfiguration();
     }
 
-    const std::shared_ptr<const FilterConfig> snapshot = Config();
-    if (!snapshot) return SF_STATUS_REQ_NEXT_NOTIFICATION;
-    const FilterConfig& config = *snapshot;
-
-    const RequestFacts facts = RequestFacts::Build(context, headers, config);
-    if (facts.urlMissing) return SF_STATUS_REQ_ERROR;
-    if (facts.isExempt) return SF_STATUS_REQ_NEXT_NOTIFICATION;
-
-    const bool isProtected = config.IsBlockedType(facts.fileType);
-    if (isProtected) {
-        if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
-            return Block("Blocking %s : Client %s is black listed", facts, &facts.clientAddress);
-        }
-        if (config.IsClientWhiteListed(facts.clientAddress, facts.clientHost)) {
-            return Allow("Allowing %s : Client %s is white listed", facts, &facts.clientAddress);
-        }
-        if (!facts.userAgent.empty()) {
-            if (config.IsUserAgentBlackListed(facts.userAgent)) {
-                return Block("Blocking %s : User Agent %s is black listed", facts,
-                             &facts.userAgent);
-            }
-            if (config.IsUserAgentWhiteListed(facts.userAgent)) {
-                return Allow("Allowing %s : User Agent %s is white listed", facts,
-                             &facts.userAgent);
-            }
-        }
-        if (!facts.referrerHost.empty()) {
-            if (config.IsReferrerBlackListed(facts.referrerHost)) {
-                return Block("Blocking %s : Referrer %s is black listed", facts,
-                             &facts.referrerHost);
-            }
-            if (config.IsReferrerWhiteListed(facts.referrerHost, facts.serverName)) {
-                return Allow("Allowing %s : Referrer %s is white listed", facts,
-                             &facts.referrerHost);
-            }
-        } else if (config.blockNullReferrer()) {
-            return Block("Blocking %s : Referrer is null for %s", facts, &facts.clientAddress);
-        }
-        if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
-            return Block("Blocking %s : Url is black listed", facts, nullptr);
-        }
-        if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
-            return Allow("Allowing %s : Url is white listed", facts, nullptr);
-        }
-    }
-    if (!config.dynamicAuthorization()) {
-        return Allow("Allowing %s : No block rules for %s", facts, &facts.clientAddress);
-    }
-    return AuthorizeDynamically(facts, config, isProtected);
+    const auto config = config_.Read();
+    if (!config) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+    const RequestFacts facts(context, headers, *config);
+    const std::int64_t now = Now();
+    return Apply(Decide(facts, *config, accessTable_.get(), now), facts, context, now);
 }
 
-DWORD HotlinkFilter::AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
-                                          bool isProtected) {
-    if (!isProtected) {
-        // A page admits its client, unless the client is one that is never let in.
-        if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
-            return SF_STATUS_REQ_NEXT_NOTIFICATION;
-        }
-        if (accessTable_) accessTable_->Admit(facts.clientAddress);
-        if (config.useCookie()) {
+DWORD HotlinkFilter::Apply(const Verdict& verdict, const RequestFacts& facts,
+                           HTTP_FILTER_CONTEXT* context, std::int64_t now) {
+    if (verdict.outcome == Verdict::Outcome::kError) return SF_STATUS_REQ_ERROR;
+    if (verdict.outcome == Verdict::Outcome::kAdmit) {
+        if (accessTable_) accessTable_->Admit(facts.clientAddress, now);
+        if (verdict.setCookie) {
             std::string header = AdmissionCookieHeader(facts.clientAddress);
-            facts.context->AddResponseHeaders(facts.context, header.data(), 0);
+            context->AddResponseHeaders(context, header.data(), 0);
         }
         return SF_STATUS_REQ_NEXT_NOTIFICATION;
     }
-    if (config.useCookie() && CookieAdmissionValid(facts)) {
-        return Allow("Allowing %s : Dynamic access (cookie) granted for %s", facts,
-                     &facts.clientAddress);
+    // The decision's line comes before the answer's own.
+    if (verdict.message && log_ && log_->IsOn()) {
+        const std::string url(facts.url);
+        if (verdict.value) {
+            log_->Writef(verdict.message, url.c_str(), std::string(*verdict.value).c_str());
+        } else {
+            log_->Writef(verdict.message, url.c_str());
+        }
     }
-    if (accessTable_ && accessTable_->IsAdmitted(facts.clientAddress)) {
-        return Allow("Allowing %s : Dynamic access granted for %s", facts, &facts.clientAddress);
+    if (verdict.outcome == Verdict::Outcome::kBlock) {
+        return SendBlockResponse(context, facts.url, verdict.alternateUrl);
     }
-    return Block("Blocking %s : Dynamic access denied for %s", facts, &facts.clientAddress);
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
 }
 
-DWORD HotlinkFilter::SendBlockResponse(const RequestFacts& facts) {
-    HTTP_FILTER_CONTEXT* context = facts.context;
-    if (facts.alternateUrl.empty()) {
+DWORD HotlinkFilter::SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view url,
+                                       std::string_view alternateUrl) {
+    if (alternateUrl.empty()) {
         context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
                                        const_cast<char*>("404 Not Found"), 0, 0);
         return SF_STATUS_REQ_FINISHED;
     }
-    if (log_) log_->Writef("Sending alternate resource for %s", facts.url.c_str());
+    if (log_) log_->Writef("Sending alternate resource for %s", std::string(url).c_str());
     context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0);
-    std::string location = "Location: " + facts.alternateUrl + "\n";
+    std::string location = "Location: ";
+    location.append(alternateUrl).append("\n");
     context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
                                    const_cast<char*>("302 Object Moved"),
                                    reinterpret_cast<ULONG_PTR>(location.c_str()), 0);

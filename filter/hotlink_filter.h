@@ -2,9 +2,12 @@
 // and the watcher, and runs the decision pipeline for every request.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "activity_log.h"
 #include "config_watcher.h"
@@ -12,12 +15,17 @@
 #include "filter_config.h"
 #include "platform/isapi.h"
 #include "request_facts.h"
+#include "snapshot_cell.h"
+#include "verdict.h"
 
 class HotlinkFilter {
   public:
+    // Seconds since 1970-01-01 UTC.
+    using Clock = std::function<std::int64_t()>;
+
     HotlinkFilter();
-    // The access table made at start-up reads this clock (seconds since 1970).
-    explicit HotlinkFilter(DynamicAccessTable::Clock clock);
+    // Requests are decided at the time this clock tells.
+    explicit HotlinkFilter(Clock clock);
     ~HotlinkFilter();  // stops the watcher, writes the stop line
     HotlinkFilter(const HotlinkFilter&) = delete;
     HotlinkFilter& operator=(const HotlinkFilter&) = delete;
@@ -33,34 +41,28 @@ class HotlinkFilter {
     // publishes it. One rebuild at a time.
     void RebuildConfiguration();
 
-    // Answers a blocked request with a redirect to its alternate or "404 Not Found".
-    DWORD SendBlockResponse(const RequestFacts& facts);
+    // Answers a blocked request with a redirect to the alternate, or "404 Not Found" when there
+    // is none.
+    DWORD SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view url,
+                            std::string_view alternateUrl);
 
-    // The configuration requests now start with; null before start-up.
-    std::shared_ptr<const FilterConfig> Config() const;
     DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
-    void Publish(std::shared_ptr<const FilterConfig> config);
-    // The decision's log line: the URL, then the deciding value if there is one.
-    void LogDecision(const char* format, const RequestFacts& facts, const std::string* value);
-    DWORD Allow(const char* format, const RequestFacts& facts, const std::string* value);
-    DWORD Block(const char* format, const RequestFacts& facts, const std::string* value);
-    DWORD AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
-                               bool isProtected);
+    // Carries out the verdict: log line, admission and cookie, response.
+    DWORD Apply(const Verdict& verdict, const RequestFacts& facts, HTTP_FILTER_CONTEXT* context,
+                std::int64_t now);
+    std::int64_t Now() const;
 
     std::unique_ptr<ActivityLog> log_;
 
-    // Requests keep the snapshot they started with; a rebuild publishes a new one. The lock
-    // guards only the copying of the pointer. (libstdc++ 12's std::atomic<std::shared_ptr>
-    // releases its internal lock with relaxed order after a load, a race the thread sanitizer
-    // rightly reports.)
-    mutable std::mutex configLock_;
-    std::shared_ptr<const FilterConfig> config_;
+    // Requests keep the snapshot they started with; a rebuild publishes a new one, which
+    // readers take without a lock.
+    SnapshotCell<FilterConfig> config_;
     std::unique_ptr<DynamicAccessTable> accessTable_;
     std::unique_ptr<ConfigWatcher> watcher_;
 
-    DynamicAccessTable::Clock clock_;  // for the access table; empty: the system's clock
-    std::mutex rebuildLock_;           // one rebuild at a time
+    Clock clock_;             // empty: the system's clock
+    std::mutex rebuildLock_;  // one rebuild at a time
 };

@@ -1,5 +1,6 @@
 #include "request_facts.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "filter_config.h"
@@ -8,39 +9,47 @@
 
 namespace {
 
-static_assert(RequestFacts::kUrlBuffer >= RequestFacts::kReferrerBuffer &&
-              RequestFacts::kUrlBuffer >= RequestFacts::kUserAgentBuffer &&
-              RequestFacts::kUrlBuffer >= RequestFacts::kServerNameBuffer &&
-              RequestFacts::kUrlBuffer >= RequestFacts::kClientHostBuffer);
-
 // Text the call left in a buffer of `size` bytes; empty when it failed or did not fit.
 template <typename Call>
-std::string ReadValue(DWORD size, Call call, bool* ok = nullptr) {
-    char buffer[RequestFacts::kUrlBuffer];  // the largest of the buffers
+std::string_view ReadValue(char* buffer, DWORD size, Call call, bool* ok = nullptr) {
     // Empty before the call; a host that wrote no NUL still cannot run past the buffer.
     buffer[0] = '\0';
     buffer[size - 1] = '\0';
     DWORD length = size;
     const bool succeeded = call(buffer, &length) != FALSE;
     if (ok) *ok = succeeded;
-    if (!succeeded) return {};
-    return std::string(buffer, strnlen(buffer, size - 1));
+    if (!succeeded) {
+        buffer[0] = '\0';
+        return {};
+    }
+    return std::string_view(buffer, strnlen(buffer, size - 1));
 }
 
-std::string ServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, DWORD size) {
-    return ReadValue(size, [&](char* buffer, DWORD* length) {
-        return context->GetServerVariable(context, const_cast<char*>(name), buffer, length);
+std::string_view ServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, char* buffer,
+                                DWORD size) {
+    return ReadValue(buffer, size, [&](char* into, DWORD* length) {
+        return context->GetServerVariable(context, const_cast<char*>(name), into, length);
     });
 }
 
-std::string Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
-                   const char* name, DWORD size, bool* ok = nullptr) {
+std::string_view Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                        const char* name, char* buffer, DWORD size, bool* ok = nullptr) {
     return ReadValue(
-        size,
-        [&](char* buffer, DWORD* length) {
-            return headers->GetHeader(context, const_cast<char*>(name), buffer, length);
+        buffer, size,
+        [&](char* into, DWORD* length) {
+            return headers->GetHeader(context, const_cast<char*>(name), into, length);
         },
         ok);
+}
+
+// The value as a server would hand it over in a buffer of `size` bytes: up to its first NUL,
+// and empty when it does not fit.
+std::string_view Take(std::string_view value, char* buffer, DWORD size) {
+    value = value.substr(0, value.find('\0'));
+    if (value.size() >= size) value = {};
+    std::memcpy(buffer, value.data(), value.size());
+    buffer[value.size()] = '\0';
+    return std::string_view(buffer, value.size());
 }
 
 int HexDigit(char c) {
@@ -52,48 +61,71 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::string RequestFacts::DeriveFileType(std::string_view url) {
-    std::string path;
-    const std::string_view raw = url.substr(0, url.find('?'));
-    path.reserve(raw.size());
+std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer) {
+    const std::string_view raw = url.substr(0, std::min(url.find('?'), std::size_t{kUrlBuffer}));
+    std::size_t size = 0;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] == '%' && i + 2 < raw.size() && HexDigit(raw[i + 1]) >= 0 &&
             HexDigit(raw[i + 2]) >= 0) {
-            path.push_back(static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2])));
+            buffer[size++] = static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2]));
             i += 2;
         } else {
-            path.push_back(raw[i]);
+            buffer[size++] = raw[i];
         }
     }
     // The server ignores trailing dots and blanks of a file name.
-    while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+    while (size > 0 && (buffer[size - 1] == '.' || buffer[size - 1] == ' ')) --size;
+    const std::string_view path(buffer, size);
     const auto dot = path.rfind('.');
-    if (dot == std::string::npos || dot + 1 == path.size()) return {};
-    return text::ToLower(std::string_view(path).substr(dot + 1));
+    if (dot == std::string_view::npos || dot + 1 == size) return {};
+    for (std::size_t i = dot + 1; i < size; ++i) buffer[i] = text::ToLower(buffer[i]);
+    return path.substr(dot + 1);
 }
 
-RequestFacts RequestFacts::Build(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
-                                 const FilterConfig& config) {
-    RequestFacts facts;
-    facts.context = context;
-    facts.headers = headers;
-    facts.serverName = ServerVariable(context, "SERVER_NAME", kServerNameBuffer);
+RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                           const FilterConfig& config) {
+    serverName = ServerVariable(context, "SERVER_NAME", serverNameBuffer_, kServerNameBuffer);
     bool urlRead = false;
-    facts.url = Header(context, headers, "url", kUrlBuffer, &urlRead);
-    if (!urlRead || facts.url.empty()) {
-        facts.url.clear();
-        facts.urlMissing = true;
-        return facts;
+    url = Header(context, headers, "url", urlBuffer_, kUrlBuffer, &urlRead);
+    if (!urlRead || url.empty()) {
+        url = {};
+        urlMissing = true;
+        return;
     }
-    facts.clientAddress = ServerVariable(context, "REMOTE_ADDR", kClientAddressBuffer);
-    facts.clientHost = ServerVariable(context, "REMOTE_HOST", kClientHostBuffer);
-    const std::string referrer = ServerVariable(context, "HTTP_REFERER", kReferrerBuffer);
-    facts.userAgent = Header(context, headers, "User-Agent:", kUserAgentBuffer);
+    clientAddress =
+        ServerVariable(context, "REMOTE_ADDR", clientAddressBuffer_, kClientAddressBuffer);
+    clientHost = ServerVariable(context, "REMOTE_HOST", clientHostBuffer_, kClientHostBuffer);
+    referrerHost = ServerVariable(context, "HTTP_REFERER", referrerBuffer_, kReferrerBuffer);
+    userAgent = Header(context, headers, "User-Agent:", userAgentBuffer_, kUserAgentBuffer);
+    Derive(config);
+    if (config.useCookie() && isProtected && !isExempt) {
+        cookieHeader = Header(context, headers, "Cookie:", cookieBuffer_, kCookieBuffer);
+    }
+}
 
+RequestFacts::RequestFacts(const Values& values, const FilterConfig& config) {
+    serverName = Take(values.serverName, serverNameBuffer_, kServerNameBuffer);
+    url = Take(values.url, urlBuffer_, kUrlBuffer);
+    if (url.empty()) {
+        urlMissing = true;
+        return;
+    }
+    clientAddress = Take(values.clientAddress, clientAddressBuffer_, kClientAddressBuffer);
+    clientHost = Take(values.clientHost, clientHostBuffer_, kClientHostBuffer);
+    referrerHost = Take(values.referrer, referrerBuffer_, kReferrerBuffer);
+    userAgent = Take(values.userAgent, userAgentBuffer_, kUserAgentBuffer);
+    Derive(config);
+    if (config.useCookie() && isProtected && !isExempt) {
+        cookieHeader = Take(values.cookie, cookieBuffer_, kCookieBuffer);
+    }
+}
+
+void RequestFacts::Derive(const FilterConfig& config) {
+    // referrerHost holds the whole referrer until here; only its host part is kept.
     SplitUrlResult referrerParts;
-    if (SplitUrl(referrer, referrerParts)) facts.referrerHost = std::move(referrerParts.host);
-    facts.fileType = DeriveFileType(facts.url);
-    facts.isExempt = config.IsExemptRequest(facts);
-    if (!facts.isExempt) facts.alternateUrl = config.LookupAlternate(facts.fileType);
-    return facts;
+    referrerHost = SplitUrl(referrerHost, referrerParts) ? referrerParts.host : std::string_view();
+    fileType = DeriveFileType(url, fileTypeBuffer_);
+    isProtected = config.IsBlockedType(fileType);
+    isExempt = isProtected && config.IsAlternateResource(serverName, url);
+    if (!isExempt) alternateUrl = config.LookupAlternate(fileType);
 }

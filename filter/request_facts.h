@@ -1,14 +1,16 @@
-// What the pipeline decides a request on, gathered once from the ISAPI context and headers.
+// What the pipeline decides a request on. The values are read once, each into a buffer of its
+// own inside the record, and are viewed from there: building the facts copies nothing to the
+// heap. The record is neither copied nor moved, since the views look into it.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "platform/isapi.h"
 
 class FilterConfig;
 
-struct RequestFacts {
+class RequestFacts {
+  public:
     // Buffer sizes in bytes, terminating NUL included; a longer value counts as absent.
     static constexpr DWORD kServerNameBuffer = 255;
     static constexpr DWORD kUrlBuffer = 2083;
@@ -16,28 +18,58 @@ struct RequestFacts {
     static constexpr DWORD kClientHostBuffer = 256;    // room for any DNS name
     static constexpr DWORD kReferrerBuffer = 2083;
     static constexpr DWORD kUserAgentBuffer = 512;
+    static constexpr DWORD kCookieBuffer = 4096;
 
-    // Reads the request's values in a fixed order; stops after the URL when it is missing.
-    static RequestFacts Build(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
-                              const FilterConfig& config);
+    // The request's values as a server hands them over (the referrer whole).
+    struct Values {
+        std::string_view serverName;
+        std::string_view url;
+        std::string_view clientAddress;
+        std::string_view clientHost;
+        std::string_view referrer;
+        std::string_view userAgent;
+        std::string_view cookie;
+    };
+
+    // Reads the request's values in a fixed order; stops after the URL when it is missing. The
+    // Cookie header is read only when the cookie can decide the request: the configuration uses
+    // it and the request is protected.
+    RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                 const FilterConfig& config);
+    // The same from values at hand, each taken as the server would have handed it over.
+    RequestFacts(const Values& values, const FilterConfig& config);
+    RequestFacts(const RequestFacts&) = delete;
+    RequestFacts& operator=(const RequestFacts&) = delete;
 
     // The type of the file the server maps the URL to: the path without its query, escapes
     // decoded, trailing dots and blanks dropped, lowercased, then the text after its last dot.
-    // Empty when there is no dot or it ends the path.
-    static std::string DeriveFileType(std::string_view url);
+    // Empty when there is no dot or it ends the path. `buffer` holds kUrlBuffer bytes and the
+    // answer; the URL is cut to that size.
+    static std::string_view DeriveFileType(std::string_view url, char* buffer);
 
-    std::string serverName;
-    std::string url;
-    std::string clientAddress;
-    std::string clientHost;
-    std::string referrerHost;
-    std::string userAgent;
-    std::string fileType;
+    std::string_view serverName;
+    std::string_view url;
+    std::string_view clientAddress;
+    std::string_view clientHost;
+    std::string_view referrerHost;
+    std::string_view userAgent;
+    std::string_view fileType;
+    std::string_view cookieHeader;  // empty when not read
+    bool isProtected = false;       // the file type is a blocked type
     bool isExempt = false;
-    std::string alternateUrl;
+    std::string_view alternateUrl;  // views the configuration
     bool urlMissing = false;
 
-    // Not owned: the request's own ISAPI records.
-    HTTP_FILTER_CONTEXT* context = nullptr;
-    HTTP_FILTER_PREPROC_HEADERS* headers = nullptr;
+  private:
+    // Fills the derived facts once the values are in their buffers.
+    void Derive(const FilterConfig& config);
+
+    char serverNameBuffer_[kServerNameBuffer];
+    char urlBuffer_[kUrlBuffer];
+    char clientAddressBuffer_[kClientAddressBuffer];
+    char clientHostBuffer_[kClientHostBuffer];
+    char referrerBuffer_[kReferrerBuffer];
+    char userAgentBuffer_[kUserAgentBuffer];
+    char cookieBuffer_[kCookieBuffer];
+    char fileTypeBuffer_[kUrlBuffer];
 };

@@ -1,6 +1,6 @@
 #include "rule_list.h"
 
-#include <algorithm>
+#include <cstdio>
 
 #include "platform/shared_file.h"
 #include "text.h"
@@ -8,22 +8,36 @@
 bool RuleList::Load(const std::string& path) {
     entries_.clear();
     std::FILE* file = platform::OpenSharedForReading(path);
-    if (file == nullptr) return false;
-    std::string line;
-    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
-        if (c == EOF || c == '\n') {
-            AddLine(line);
-            line.clear();
-            if (c == EOF) break;
-        } else {
-            line.push_back(static_cast<char>(c));
-        }
+    if (file == nullptr) {
+        Index();
+        return false;
     }
+    std::string line;
+    char block[16384];
+    for (;;) {
+        const std::size_t got = std::fread(block, 1, sizeof block, file);
+        for (std::string_view rest(block, got); !rest.empty();) {
+            const auto end = rest.find('\n');
+            line.append(rest.substr(0, end));
+            if (end == std::string_view::npos) break;
+            Append(line);
+            line.clear();
+            rest.remove_prefix(end + 1);
+        }
+        if (got < sizeof block) break;
+    }
+    Append(line);
     std::fclose(file);
+    Index();
     return true;
 }
 
 void RuleList::AddLine(std::string_view line) {
+    Append(line);
+    Index();
+}
+
+void RuleList::Append(std::string_view line) {
     line = text::Trim(line);
     if (line.empty() || line.front() == ';') return;
     // A later ";" starts a comment; what stands before it is the entry, trimmed again.
@@ -34,22 +48,18 @@ void RuleList::AddLine(std::string_view line) {
     entries_.push_back(text::ToLower(line));
 }
 
-bool RuleList::Contains(std::string_view value) const {
-    if (entries_.empty()) return false;
-    const std::string lowered = text::ToLower(value);
-    return std::any_of(entries_.begin(), entries_.end(), [&](const std::string& entry) {
-        return lowered.find(entry) != std::string::npos;
-    });
-}
-
-bool RuleList::ContainsExact(std::string_view value) const {
-    return std::find(entries_.begin(), entries_.end(), value) != entries_.end();
-}
-
 void RuleList::RewriteUserAgentEntries() {
     static constexpr std::string_view kMarker = "user-agent:";
     for (std::string& entry : entries_) {
         const auto at = entry.find(kMarker);
         if (at != std::string::npos) entry = text::Trim(entry.substr(at + kMarker.size()));
     }
+    Index();
+}
+
+void RuleList::Index() {
+    matcher_ = SubstringMatcher(entries_);
+    exact_.clear();
+    exact_.reserve(entries_.size());
+    for (const std::string& entry : entries_) exact_.insert(entry);
 }
