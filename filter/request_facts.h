@@ -22,13 +22,13 @@ class RequestFacts {
 
     // The request's values as a server hands them over (the referrer whole).
     struct Values {
-        std::string_view serverName;
-        std::string_view url;
-        std::string_view clientAddress;
-        std::string_view clientHost;
-        std::string_view referrer;
-        std::string_view userAgent;
-        std::string_view cookie;
+        std::string_view serverName = {};
+        std::string_view url = {};
+        std::string_view clientAddress = {};
+        std::string_view clientHost = {};
+        std::string_view referrer = {};
+        std::string_view userAgent = {};
+        std::string_view cookie = {};
     };
 
     // Reads the request's values in a fixed order; stops after the URL when it is missing. The

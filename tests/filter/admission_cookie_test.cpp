@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
-#include "fake_isapi_host.h"
+#include "filter_config.h"
 #include "request_facts.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -51,39 +53,23 @@ INSTANTIATE_TEST_SUITE_P(
         // "10.0.0.1 " and "10.0.0.10" are other texts.
         CookieCase{"PIXWALLID=MTAuMC4wLjEg", false}, CookieCase{"PIXWALLID=MTAuMC4wLjEw", false}));
 
-RequestFacts FactsOf(FakeRequest& request, const char* address) {
-    RequestFacts facts;
-    facts.context = request.Context();
-    facts.headers = request.Headers();
-    facts.clientAddress = address;
-    return facts;
-}
-
-TEST(AdmissionCookie, TheHeaderIsReadIntoFourThousandNinetySixBytes) {
-    struct LengthCase {
-        std::size_t length;  // of the whole header text
-        bool admits;
-    };
-    for (const LengthCase c :
-         {LengthCase{4095, true}, LengthCase{4096, false}, LengthCase{10000, false}}) {
-        std::string header = "PIXWALLID=" + v + ";";
-        header.append(c.length - header.size(), 'x');
-        FakeRequest request;
-        request.Cookie(header);
-        const RequestFacts facts = FactsOf(request, kAddress);
-        EXPECT_EQ(ReadCookieHeader(facts).size(), c.admits ? c.length : 0u);
-        EXPECT_EQ(CookieAdmissionValid(facts), c.admits) << c.length;
-    }
-}
-
 TEST(AdmissionCookie, OnlyTheAddressItWasMadeForIsAdmitted) {
-    FakeRequest request;
-    request.Cookie("PIXWALLID=" + v);
-    EXPECT_TRUE(CookieAdmissionValid(FactsOf(request, kAddress)));
-    EXPECT_FALSE(CookieAdmissionValid(FactsOf(request, "10.0.0.2")));
-    FakeRequest without;
-    EXPECT_FALSE(CookieAdmissionValid(FactsOf(without, kAddress)));
-    EXPECT_FALSE(CookieAdmissionValid(FactsOf(without, "")));
+    TempFolder folder;
+    folder.Write("corvane.ini", "");
+    folder.Write("blocked_types.txt", "gif\n");
+    folder.Write("pixwall.ini", "[DynamicAuthorization]\nusecookie=yes\n");
+    FilterConfig config(folder.Path());
+    config.Load();
+    const std::string cookie = "PIXWALLID=" + v;
+    auto facts = [&](std::string_view address, std::string_view header) {
+        return std::make_unique<RequestFacts>(
+            RequestFacts::Values{.url = "/a.gif", .clientAddress = address, .cookie = header},
+            config);
+    };
+    EXPECT_TRUE(CookieAdmissionValid(*facts(kAddress, cookie)));
+    EXPECT_FALSE(CookieAdmissionValid(*facts("10.0.0.2", cookie)));
+    EXPECT_FALSE(CookieAdmissionValid(*facts(kAddress, "")));
+    EXPECT_FALSE(CookieAdmissionValid(*facts("", "")));
 }
 
 }  // namespace

@@ -2,20 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
-// A clock the test sets.
-struct TestClock {
-    std::int64_t now = 1'136'073'600;  // 2006-01-01
-    DynamicAccessTable::Clock Get() {
-        return [this] { return now; };
-    }
-};
+constexpr std::int64_t kStart = 1'136'073'600;  // 2006-01-01
 
 struct Lifetime {
     std::int32_t timeToLive;
@@ -38,12 +35,12 @@ TEST(DynamicAccessTable, AnAdmissionLastsExactlyTheTimeToLive) {
         {2147483647, 2147483648LL, false},
     };
     for (const Lifetime& c : cases) {
-        TestClock clock;
-        DynamicAccessTable table(clock.Get());
+        std::int64_t now = kStart;
+        DynamicAccessTable table;
         table.SetTimeToLive(c.timeToLive);
-        table.Admit("10.0.0.1");
-        clock.now += c.later;
-        EXPECT_EQ(table.IsAdmitted("10.0.0.1"), c.admitted)
+        table.Admit("10.0.0.1", now);
+        now += c.later;
+        EXPECT_EQ(table.IsAdmitted("10.0.0.1", now), c.admitted)
             << "ttl " << c.timeToLive << ", " << c.later << " s later";
         // A lookup that finds the admission expired removes it.
         EXPECT_EQ(table.Size(), c.admitted ? 1u : 0u);
@@ -51,78 +48,88 @@ TEST(DynamicAccessTable, AnAdmissionLastsExactlyTheTimeToLive) {
 }
 
 TEST(DynamicAccessTable, AdmittingTwiceLeavesOneEntryAtTheFrontWithTheNewTime) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
+    std::int64_t now = kStart;
+    DynamicAccessTable table(DynamicAccessTable::kCapacity, 1);  // one order for all
     table.SetTimeToLive(60);
-    table.Admit("10.0.0.1");
-    clock.now += 30;
-    table.Admit("10.0.0.2");
-    table.Admit("10.0.0.1");
+    table.Admit("10.0.0.1", now);
+    now += 30;
+    table.Admit("10.0.0.2", now);
+    table.Admit("10.0.0.1", now);
     EXPECT_EQ(table.Addresses(), (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
-    clock.now += 60;  // 90 s after the first admission, 60 after the second
-    EXPECT_TRUE(table.IsAdmitted("10.0.0.1"));
+    now += 60;  // 90 s after the first admission, 60 after the second
+    EXPECT_TRUE(table.IsAdmitted("10.0.0.1", now));
 }
 
 TEST(DynamicAccessTable, AddressesCompareExactly) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
+    std::int64_t now = kStart;
+    DynamicAccessTable table;
     table.SetTimeToLive(60);
-    table.Admit("fe80::a");
-    table.Admit("");
-    EXPECT_TRUE(table.IsAdmitted("fe80::a"));
-    EXPECT_TRUE(table.IsAdmitted(""));  // an absent address is a text like any other
-    EXPECT_FALSE(table.IsAdmitted("FE80::A"));
-    EXPECT_FALSE(table.IsAdmitted("fe80::a "));
-    EXPECT_FALSE(table.IsAdmitted("fe80::"));
+    table.Admit("fe80::a", now);
+    table.Admit("", now);
+    EXPECT_TRUE(table.IsAdmitted("fe80::a", now));
+    EXPECT_TRUE(table.IsAdmitted("", now));  // an absent address is a text like any other
+    EXPECT_FALSE(table.IsAdmitted("FE80::A", now));
+    EXPECT_FALSE(table.IsAdmitted("fe80::a ", now));
+    EXPECT_FALSE(table.IsAdmitted("fe80::", now));
 }
 
 TEST(DynamicAccessTable, ARebuildChangesTheLifetimeOfEveryAdmission) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
+    std::int64_t now = kStart;
+    DynamicAccessTable table;
     table.SetTimeToLive(10);
-    table.Admit("10.0.0.1");
-    clock.now += 30;
+    table.Admit("10.0.0.1", now);
+    now += 30;
     table.SetTimeToLive(60);
-    EXPECT_TRUE(table.IsAdmitted("10.0.0.1"));
+    EXPECT_TRUE(table.IsAdmitted("10.0.0.1", now));
     table.SetTimeToLive(29);
-    EXPECT_FALSE(table.IsAdmitted("10.0.0.1"));
+    EXPECT_FALSE(table.IsAdmitted("10.0.0.1", now));
 }
 
 TEST(DynamicAccessTable, MemoryFollowsTheClientsAdmittedWithinTheTimeToLive) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
+    std::int64_t now = kStart;
+    // An admission drops the expired ones of its own shard; here every address shares one.
+    DynamicAccessTable table(DynamicAccessTable::kCapacity, 1);
     table.SetTimeToLive(5);
     // A stream of clients that never come back: one new client a second.
     for (int i = 0; i < 1000; ++i) {
-        table.Admit("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
-        clock.now += 1;
+        table.Admit("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), now);
+        now += 1;
         ASSERT_LE(table.Size(), 6u);
     }
 }
 
 TEST(DynamicAccessTable, AClientPurgedAsExpiredStaysExpiredWhenTheTimeToLiveGrows) {
-    TestClock clock;
-    DynamicAccessTable table(clock.Get());
+    std::int64_t now = kStart;
+    DynamicAccessTable table(DynamicAccessTable::kCapacity, 1);
     table.SetTimeToLive(10);
-    table.Admit("10.0.0.1");
-    clock.now += 11;
-    table.Admit("10.0.0.2");  // finds 10.0.0.1 expired and drops it
+    table.Admit("10.0.0.1", now);
+    now += 11;
+    table.Admit("10.0.0.2", now);  // finds 10.0.0.1 expired and drops it
     table.SetTimeToLive(60);
-    EXPECT_FALSE(table.IsAdmitted("10.0.0.1"));
-    EXPECT_TRUE(table.IsAdmitted("10.0.0.2"));
+    EXPECT_FALSE(table.IsAdmitted("10.0.0.1", now));
+    EXPECT_TRUE(table.IsAdmitted("10.0.0.2", now));
 }
 
 // The table as its behaviour is defined: a list, most recent admission first, walked from the
-// front, an expired entry removed only when a lookup finds it.
+// front, an expired entry removed only when a lookup finds it; when it holds `capacity`
+// addresses, a new one first drops the expired ones and then, if it is still full, the oldest.
 class ListModel {
   public:
+    explicit ListModel(std::size_t capacity = DynamicAccessTable::kCapacity)
+        : capacity_(capacity) {}
     void SetTimeToLive(std::int32_t seconds) { timeToLive_ = seconds; }
     void Admit(const std::string& address, std::int64_t now) {
+        bool known = false;
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
             if (it->first == address) {
                 entries_.erase(it);
+                known = true;
                 break;
             }
+        }
+        if (!known && entries_.size() >= capacity_) {
+            entries_.remove_if([&](const auto& entry) { return now - entry.second > timeToLive_; });
+            if (entries_.size() >= capacity_) entries_.pop_back();
         }
         entries_.emplace_front(address, now);
     }
@@ -137,40 +144,49 @@ class ListModel {
     }
 
   private:
+    std::size_t capacity_;
     std::int32_t timeToLive_ = 0;
     std::list<std::pair<std::string, std::int64_t>> entries_;
 };
 
-TEST(DynamicAccessTable, AnswersAsTheListWithItsLazyRemovalOnRandomOperations) {
+struct ModelRun {
+    std::size_t capacity;
+    std::size_t shards;
+    bool timeMovesEveryStep;  // across shards, admissions of one second drop in no fixed order
+};
+
+void CompareWithModel(const ModelRun& run) {
     for (unsigned seed = 1; seed <= 200; ++seed) {
         std::mt19937 random(seed);
         auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-        TestClock clock;
-        DynamicAccessTable table(clock.Get());
-        ListModel model;
+        std::int64_t now = kStart;
+        DynamicAccessTable table(run.capacity, run.shards);
+        ListModel model(run.capacity);
         std::int32_t timeToLive = pick(20);
         table.SetTimeToLive(timeToLive);
         model.SetTimeToLive(timeToLive);
         const int clients = 1 + pick(30);
         for (int step = 0; step < 2000; ++step) {
             const std::string address = "10.0.0." + std::to_string(pick(clients));
+            if (run.timeMovesEveryStep) ++now;
             switch (pick(10)) {
                 case 0:
                 case 1:
                 case 2:
-                    table.Admit(address);
-                    model.Admit(address, clock.now);
+                    table.Admit(address, now);
+                    model.Admit(address, now);
+                    ASSERT_LE(table.Size(), run.capacity);
                     break;
                 case 3:
                 case 4:
                 case 5:
                 case 6:
-                    ASSERT_EQ(table.IsAdmitted(address), model.IsAdmitted(address, clock.now))
+                    ASSERT_EQ(table.IsAdmitted(address, now), model.IsAdmitted(address, now))
                         << "seed " << seed << " step " << step << " " << address;
                     break;
                 case 7:
                 case 8:
-                    clock.now += pick(4);
+                    now += pick(4);
                     break;
                 default:
                     // A rebuild that keeps or shortens the time to live.
@@ -183,6 +199,47 @@ TEST(DynamicAccessTable, AnswersAsTheListWithItsLazyRemovalOnRandomOperations) {
             }
         }
     }
+}
+
+TEST(DynamicAccessTable, AnswersAsTheListWithItsLazyRemovalOnRandomOperations) {
+    CompareWithModel({DynamicAccessTable::kCapacity, DynamicAccessTable::kShards, false});
+}
+
+TEST(DynamicAccessTable, WhenFullANewAddressDropsTheOldestAdmissionAsTheListDoes) {
+    CompareWithModel({5, 1, false});
+    CompareWithModel({5, 8, true});
+    CompareWithModel({1, 4, true});
+}
+
+TEST(DynamicAccessTable, ThreadsAdmitAndLookUpAtOnce) {
+    constexpr int kThreads = 4;
+    constexpr std::size_t kCapacity = 300;
+    DynamicAccessTable roomy;
+    DynamicAccessTable full(kCapacity);
+    roomy.SetTimeToLive(3600);
+    full.SetTimeToLive(3600);
+    std::atomic<int> missing{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                const int n = i % 500;
+                const std::string address = "10." + std::to_string(t) + "." +
+                                            std::to_string(n / 256) + "." + std::to_string(n % 256);
+                roomy.Admit(address, kStart + i / 100);
+                if (!roomy.IsAdmitted(address, kStart + i / 100)) ++missing;
+                full.Admit(address, kStart + i / 100);
+                full.IsAdmitted(address, kStart + i / 100);
+                if (i % 500 == 0) full.SetTimeToLive(3600 + t);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(missing.load(), 0);
+    EXPECT_EQ(roomy.Size(), kThreads * 500u);
+    EXPECT_EQ(roomy.Addresses().size(), kThreads * 500u);
+    EXPECT_LE(full.Size(), kCapacity);
+    EXPECT_EQ(full.Addresses().size(), full.Size());
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <thread>
 
 FilterFixture::FilterFixture(std::map<std::string, std::string> files, bool withPrimaryConfig,
-                             DynamicAccessTable::Clock clock) {
+                             HotlinkFilter::Clock clock) {
     folder_.Write("LogFiles/readme.txt", "log folder\n");
     if (withPrimaryConfig) folder_.Write("corvane.ini", "[settings]\nfiltername=pixwall\n");
     if (!files.count("pixwall.ini")) files["pixwall.ini"] = "[logging]\nlogging=on\n";

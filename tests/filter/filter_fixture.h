@@ -16,7 +16,7 @@ class FilterFixture {
     // withPrimaryConfig is false; logging goes to LogFiles/ unless the ini says otherwise.
     // The access table reads `clock` when one is given.
     explicit FilterFixture(std::map<std::string, std::string> files = {},
-                           bool withPrimaryConfig = true, DynamicAccessTable::Clock clock = {});
+                           bool withPrimaryConfig = true, HotlinkFilter::Clock clock = {});
 
     // A request for `url` from the client at `address`, with a browser's user agent.
     static std::unique_ptr<FakeRequest> Request(const std::string& url, const std::string& address,

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
 #include "filter_fixture.h"
+#include "request_facts.h"
+#include "verdict.h"
 
 namespace {
 
@@ -39,11 +45,67 @@ void PrintTo(const PipelineCase& c, std::ostream* out) { *out << c.name; }
 
 class PipelineTest : public testing::TestWithParam<PipelineCase> {};
 
+Files WithBlockedTypes(Files files) {
+    if (!files.count("blocked_types.txt")) files["blocked_types.txt"] = "gif\njpg\n";
+    return files;
+}
+
+bool IsAnswerLine(const std::string& line) {
+    return line.rfind("Sending alternate resource for ", 0) == 0;
+}
+
+// The log line the verdict asks for, formatted as the filter formats it.
+std::string LineOf(const Verdict& verdict, const RequestFacts& facts) {
+    char line[4096];
+    const std::string url(facts.url);
+    if (verdict.value) {
+        std::snprintf(line, sizeof line, verdict.message, url.c_str(),
+                      std::string(*verdict.value).c_str());
+    } else {
+        std::snprintf(line, sizeof line, verdict.message, url.c_str());
+    }
+    return line;
+}
+
 TEST_P(PipelineTest, DecidesAsTheRulesSay) {
     const PipelineCase& c = GetParam();
-    Files files = c.files;
-    if (!files.count("blocked_types.txt")) files["blocked_types.txt"] = "gif\njpg\n";
-    FilterFixture fixture(files);
+    TempFolder folder;
+    folder.Write("corvane.ini", "[settings]\n");
+    Files files = WithBlockedTypes(c.files);
+    if (!files.count("pixwall.ini")) files["pixwall.ini"] = Ini("");
+    for (const auto& [name, content] : files) folder.Write(name, content);
+    FilterConfig config(folder.Path());
+    config.Load();
+    DynamicAccessTable table;
+    const RequestFacts facts({.serverName = c.request.server,
+                              .url = c.request.url,
+                              .clientAddress = c.request.address,
+                              .clientHost = c.request.host,
+                              .referrer = c.request.referrer,
+                              .userAgent = c.request.agent},
+                             config);
+
+    const Verdict verdict = Decide(facts, config, &table, 1'136'073'600);
+
+    Lines decision;
+    std::copy_if(c.lines.begin(), c.lines.end(), std::back_inserter(decision),
+                 [](const std::string& line) { return !IsAnswerLine(line); });
+    EXPECT_EQ(verdict.message ? Lines{LineOf(verdict, facts)} : Lines{}, decision);
+    if (c.status == SF_STATUS_REQ_NEXT_NOTIFICATION) {
+        EXPECT_NE(verdict.outcome, Verdict::Outcome::kBlock);
+        EXPECT_NE(verdict.outcome, Verdict::Outcome::kError);
+    } else {
+        EXPECT_EQ(verdict.outcome, Verdict::Outcome::kBlock);
+        EXPECT_EQ(verdict.alternateUrl, c.location);
+    }
+}
+
+// The verdict carried out: log lines, the answer sent, the status returned.
+class AppliedPipelineTest : public testing::TestWithParam<PipelineCase> {};
+
+TEST_P(AppliedPipelineTest, AnswersAndLogsAsTheVerdictSays) {
+    const PipelineCase& c = GetParam();
+    FilterFixture fixture(WithBlockedTypes(c.files));
     FakeRequest request;
     request.Server(c.request.server)
         .Url(c.request.url)
@@ -78,217 +140,231 @@ Request With(std::string url, std::string referrer = "", std::string agent = "Mo
                    std::move(host), std::move(referrer), std::move(agent)};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, PipelineTest,
-    testing::Values(
-        PipelineCase{"UnprotectedWithoutDynamicAuthorization",
-                     {},
-                     With("/index.html"),
-                     kAllow,
-                     {"Allowing /index.html : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"ProtectedNoRuleDecides",
-                     {},
-                     With("/img/a.gif"),
-                     kAllow,
-                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"UnprotectedIgnoresEveryList",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}, {"url_blacklist.txt", "index\n"}},
-                     With("/index.html"),
-                     kAllow,
-                     {"Allowing /index.html : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"ClientBlackListedRedirects",
-                     {{"client_blacklist.txt", "10.0.0.\n"}, {"pixwall.ini", kWithAlternate}},
-                     With("/img/a.gif"),
-                     kRedirect,
-                     {"Blocking /img/a.gif : Client 10.0.0.1 is black listed",
-                      "Sending alternate resource for /img/a.gif"},
-                     "302 Object Moved",
-                     "http://imgserver/img/stop.gif"},
-        PipelineCase{
-            "ClientOnBothListsIsBlocked",
-            {{"client_blacklist.txt", "10.0.0.1\n"}, {"client_whitelist.txt", "10.0.0.1\n"}},
-            With("/img/a.gif"),
-            kNotFound,
-            {"Blocking /img/a.gif : Client 10.0.0.1 is black listed"},
-            "404 Not Found"},
-        PipelineCase{"ClientHostMatchLogsTheAddress",
-                     {{"client_blacklist.txt", "leech.example\n"}},
-                     With("/img/a.gif", "", "Mozilla/5.0", "10.0.0.9", "proxy.LEECH.example"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Client 10.0.0.9 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"WhiteListedClientBeatsLaterBlackLists",
-                     {{"client_whitelist.txt", "10.0.0.1\n"},
-                      {"ua_blacklist.txt", "mozilla\n"},
-                      {"referrer_blacklist.txt", "leech\n"}},
-                     With("/img/a.gif", "http://leech.net/page"),
-                     kAllow,
-                     {"Allowing /img/a.gif : Client 10.0.0.1 is white listed"},
-                     ""},
-        PipelineCase{
-            "UserAgentBlackListed",
-            {{"ua_blacklist.txt", "USER-AGENT:  Bot/1.0\n"}, {"ua_whitelist.txt", "bot\n"}},
-            With("/img/a.jpg", "", "SuperBOT/1.0 (x)"),
-            kNotFound,
-            {"Blocking /img/a.jpg : User Agent SuperBOT/1.0 (x) is black listed"},
-            "404 Not Found"},
-        PipelineCase{"UserAgentWhiteListedBeatsReferrerBlackList",
-                     {{"ua_whitelist.txt", "User-Agent: Mozilla/5.0\n"},
-                      {"referrer_blacklist.txt", "leech\n"}},
-                     With("/img/a.gif", "http://leech.net/"),
-                     kAllow,
-                     {"Allowing /img/a.gif : User Agent Mozilla/5.0 is white listed"},
-                     ""},
-        PipelineCase{"EmptyUserAgentSkipsUserAgentRules",
-                     {{"ua_blacklist.txt", "User-Agent:\n"}},
-                     With("/img/a.gif", "", ""),
-                     kAllow,
-                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"EntryOfOnlyTheHeaderNameMatchesEveryAgent",
-                     {{"ua_blacklist.txt", "User-Agent:\n"}},
-                     With("/img/a.gif", "", "curl/8"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : User Agent curl/8 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"ReferrerBlackListedGets404WithoutAlternate",
-                     {{"referrer_blacklist.txt", "leech\n"}},
-                     With("/img/a.gif", "http://bigleech2.com:8080/x"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Referrer bigleech2.com is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"OwnSiteReferrerInOtherCaseIsWhite",
-                     {},
-                     With("/img/a.gif", "http://IMGSERVER:81/page.html"),
-                     kAllow,
-                     {"Allowing /img/a.gif : Referrer IMGSERVER is white listed"},
-                     ""},
-        PipelineCase{"OwnSiteOnBlackListIsBlocked",
-                     {{"referrer_blacklist.txt", "imgserver\n"}},
-                     With("/img/a.gif", "http://imgserver/page.html"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Referrer imgserver is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"ReferrerWhiteList",
-                     {{"referrer_whitelist.txt", "friend.org\n"}},
-                     With("/img/a.gif", "https://www.friend.org/"),
-                     kAllow,
-                     {"Allowing /img/a.gif : Referrer www.friend.org is white listed"},
-                     ""},
-        PipelineCase{"NullReferrerBlockedEvenIfUrlWhite",
-                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=Yes\n")},
-                      {"url_whitelist.txt", "/img/\n"}},
-                     With("/img/a.gif"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
-                     "404 Not Found"},
-        PipelineCase{"UnsplittableReferrerCountsAsNull",
-                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
-                     With("/img/a.gif", "not a url"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
-                     "404 Not Found"},
-        PipelineCase{"NullReferrerRuleLeavesUnlistedReferrers",
-                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
-                     With("/img/a.gif", "http://other.org/"),
-                     kAllow,
-                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"NullReferrerRuleOffByOtherWords",
-                     {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=1\n")}},
-                     With("/img/a.gif"),
-                     kAllow,
-                     {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"UrlBlackListWithServerName",
-                     {{"url_blacklist.txt", "imgserver/private/\n"}},
-                     With("/private/a.gif"),
-                     kNotFound,
-                     {"Blocking /private/a.gif : Url is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"UrlBlackListOtherServer",
-                     {{"url_blacklist.txt", "imgserver/private/\n"}},
-                     With("/private/a.gif", "", "Mozilla/5.0", "10.0.0.1", "", "server"),
-                     kAllow,
-                     {"Allowing /private/a.gif : No block rules for 10.0.0.1"},
-                     ""},
-        PipelineCase{"UrlWhiteList",
-                     {{"url_whitelist.txt", "/public/\n"}, {"url_blacklist.txt", "/other/\n"}},
-                     With("/public/a.gif"),
-                     kAllow,
-                     {"Allowing /public/a.gif : Url is white listed"},
-                     ""},
-        PipelineCase{"UrlBlackBeatsUrlWhite",
-                     {{"url_whitelist.txt", "/img/\n"}, {"url_blacklist.txt", "/img/\n"}},
-                     With("/img/a.gif"),
-                     kNotFound,
-                     {"Blocking /img/a.gif : Url is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"AlternateItselfIsExemptFromEveryList",
-                     {{"pixwall.ini", kWithAlternate},
-                      {"client_blacklist.txt", "10.0.0.1\n"},
-                      {"url_blacklist.txt", "stop\n"}},
-                     With("/img/stop.gif", "http://leech.net/"),
-                     kAllow,
-                     {},
-                     ""},
-        PipelineCase{"AlternateUnderOtherCaseOfServerIsNotExempt",
-                     {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/img/stop.gif", "", "x", "10.0.0.1", "", "IMGSERVER"),
-                     kRedirect,
-                     {"Blocking /img/stop.gif : Client 10.0.0.1 is black listed",
-                      "Sending alternate resource for /img/stop.gif"},
-                     "302 Object Moved",
-                     "http://imgserver/img/stop.gif"},
-        PipelineCase{"DefaultAlternateForOtherTypes",
-                     {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/photos/b.jpg"),
-                     kRedirect,
-                     {"Blocking /photos/b.jpg : Client 10.0.0.1 is black listed",
-                      "Sending alternate resource for /photos/b.jpg"},
-                     "302 Object Moved",
-                     "http://imgserver/img/none.png"},
-        PipelineCase{"UrlLoggedUnchanged",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/img/a%20b%s%d.gif?x=%n"),
-                     kNotFound,
-                     {"Blocking /img/a%20b%s%d.gif?x=%n : Client 10.0.0.1 is black listed"},
-                     "404 Not Found"},
-        // The type is the served file's: case, query, escapes and trailing dots do not hide it.
-        PipelineCase{"UpperCaseTypeIsProtected",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/logo.GIF"),
-                     kNotFound,
-                     {"Blocking /logo.GIF : Client 10.0.0.1 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"QueryDoesNotHideType",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/logo.gif?v=2.1"),
-                     kNotFound,
-                     {"Blocking /logo.gif?v=2.1 : Client 10.0.0.1 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"EscapedDotDoesNotHideType",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/logo%2Egif"),
-                     kNotFound,
-                     {"Blocking /logo%2Egif : Client 10.0.0.1 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"TrailingDotDoesNotHideType",
-                     {{"client_blacklist.txt", "10.0.0.1\n"}},
-                     With("/logo.gif."),
-                     kNotFound,
-                     {"Blocking /logo.gif. : Client 10.0.0.1 is black listed"},
-                     "404 Not Found"},
-        PipelineCase{"DynamicAuthorizationIsSilentForPages",
-                     {{"pixwall.ini", Ini("[DynamicAuthorization]\nDynamicAuthorization=on\n")}},
-                     With("/index.html"),
-                     kAllow,
-                     {},
-                     ""}),
-    [](const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; });
+const PipelineCase kPipelineCases[] = {
+    PipelineCase{"UnprotectedWithoutDynamicAuthorization",
+                 {},
+                 With("/index.html"),
+                 kAllow,
+                 {"Allowing /index.html : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"ProtectedNoRuleDecides",
+                 {},
+                 With("/img/a.gif"),
+                 kAllow,
+                 {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"UnprotectedIgnoresEveryList",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}, {"url_blacklist.txt", "index\n"}},
+                 With("/index.html"),
+                 kAllow,
+                 {"Allowing /index.html : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"ClientBlackListedRedirects",
+                 {{"client_blacklist.txt", "10.0.0.\n"}, {"pixwall.ini", kWithAlternate}},
+                 With("/img/a.gif"),
+                 kRedirect,
+                 {"Blocking /img/a.gif : Client 10.0.0.1 is black listed",
+                  "Sending alternate resource for /img/a.gif"},
+                 "302 Object Moved",
+                 "http://imgserver/img/stop.gif"},
+    PipelineCase{"ClientOnBothListsIsBlocked",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}, {"client_whitelist.txt", "10.0.0.1\n"}},
+                 With("/img/a.gif"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"ClientHostMatchLogsTheAddress",
+                 {{"client_blacklist.txt", "leech.example\n"}},
+                 With("/img/a.gif", "", "Mozilla/5.0", "10.0.0.9", "proxy.LEECH.example"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Client 10.0.0.9 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"WhiteListedClientBeatsLaterBlackLists",
+                 {{"client_whitelist.txt", "10.0.0.1\n"},
+                  {"ua_blacklist.txt", "mozilla\n"},
+                  {"referrer_blacklist.txt", "leech\n"}},
+                 With("/img/a.gif", "http://leech.net/page"),
+                 kAllow,
+                 {"Allowing /img/a.gif : Client 10.0.0.1 is white listed"},
+                 ""},
+    PipelineCase{"UserAgentBlackListed",
+                 {{"ua_blacklist.txt", "USER-AGENT:  Bot/1.0\n"}, {"ua_whitelist.txt", "bot\n"}},
+                 With("/img/a.jpg", "", "SuperBOT/1.0 (x)"),
+                 kNotFound,
+                 {"Blocking /img/a.jpg : User Agent SuperBOT/1.0 (x) is black listed"},
+                 "404 Not Found"},
+    PipelineCase{
+        "UserAgentWhiteListedBeatsReferrerBlackList",
+        {{"ua_whitelist.txt", "User-Agent: Mozilla/5.0\n"}, {"referrer_blacklist.txt", "leech\n"}},
+        With("/img/a.gif", "http://leech.net/"),
+        kAllow,
+        {"Allowing /img/a.gif : User Agent Mozilla/5.0 is white listed"},
+        ""},
+    PipelineCase{"EmptyUserAgentSkipsUserAgentRules",
+                 {{"ua_blacklist.txt", "User-Agent:\n"}},
+                 With("/img/a.gif", "", ""),
+                 kAllow,
+                 {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"EntryOfOnlyTheHeaderNameMatchesEveryAgent",
+                 {{"ua_blacklist.txt", "User-Agent:\n"}},
+                 With("/img/a.gif", "", "curl/8"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : User Agent curl/8 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"ReferrerBlackListedGets404WithoutAlternate",
+                 {{"referrer_blacklist.txt", "leech\n"}},
+                 With("/img/a.gif", "http://bigleech2.com:8080/x"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Referrer bigleech2.com is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"OwnSiteReferrerInOtherCaseIsWhite",
+                 {},
+                 With("/img/a.gif", "http://IMGSERVER:81/page.html"),
+                 kAllow,
+                 {"Allowing /img/a.gif : Referrer IMGSERVER is white listed"},
+                 ""},
+    PipelineCase{"OwnSiteOnBlackListIsBlocked",
+                 {{"referrer_blacklist.txt", "imgserver\n"}},
+                 With("/img/a.gif", "http://imgserver/page.html"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Referrer imgserver is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"ReferrerWhiteList",
+                 {{"referrer_whitelist.txt", "friend.org\n"}},
+                 With("/img/a.gif", "https://www.friend.org/"),
+                 kAllow,
+                 {"Allowing /img/a.gif : Referrer www.friend.org is white listed"},
+                 ""},
+    PipelineCase{"NullReferrerBlockedEvenIfUrlWhite",
+                 {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=Yes\n")},
+                  {"url_whitelist.txt", "/img/\n"}},
+                 With("/img/a.gif"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
+                 "404 Not Found"},
+    PipelineCase{"UnsplittableReferrerCountsAsNull",
+                 {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
+                 With("/img/a.gif", "not a url"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Referrer is null for 10.0.0.1"},
+                 "404 Not Found"},
+    PipelineCase{"NullReferrerRuleLeavesUnlistedReferrers",
+                 {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=yes\n")}},
+                 With("/img/a.gif", "http://other.org/"),
+                 kAllow,
+                 {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"NullReferrerRuleOffByOtherWords",
+                 {{"pixwall.ini", Ini("[settings]\nblocknullreferrer=1\n")}},
+                 With("/img/a.gif"),
+                 kAllow,
+                 {"Allowing /img/a.gif : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"UrlBlackListWithServerName",
+                 {{"url_blacklist.txt", "imgserver/private/\n"}},
+                 With("/private/a.gif"),
+                 kNotFound,
+                 {"Blocking /private/a.gif : Url is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"UrlBlackListOtherServer",
+                 {{"url_blacklist.txt", "imgserver/private/\n"}},
+                 With("/private/a.gif", "", "Mozilla/5.0", "10.0.0.1", "", "server"),
+                 kAllow,
+                 {"Allowing /private/a.gif : No block rules for 10.0.0.1"},
+                 ""},
+    PipelineCase{"UrlWhiteList",
+                 {{"url_whitelist.txt", "/public/\n"}, {"url_blacklist.txt", "/other/\n"}},
+                 With("/public/a.gif"),
+                 kAllow,
+                 {"Allowing /public/a.gif : Url is white listed"},
+                 ""},
+    PipelineCase{"UrlBlackBeatsUrlWhite",
+                 {{"url_whitelist.txt", "/img/\n"}, {"url_blacklist.txt", "/img/\n"}},
+                 With("/img/a.gif"),
+                 kNotFound,
+                 {"Blocking /img/a.gif : Url is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"AlternateItselfIsExemptFromEveryList",
+                 {{"pixwall.ini", kWithAlternate},
+                  {"client_blacklist.txt", "10.0.0.1\n"},
+                  {"url_blacklist.txt", "stop\n"}},
+                 With("/img/stop.gif", "http://leech.net/"),
+                 kAllow,
+                 {},
+                 ""},
+    PipelineCase{"AlternateUnderOtherCaseOfServerIsNotExempt",
+                 {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/img/stop.gif", "", "x", "10.0.0.1", "", "IMGSERVER"),
+                 kRedirect,
+                 {"Blocking /img/stop.gif : Client 10.0.0.1 is black listed",
+                  "Sending alternate resource for /img/stop.gif"},
+                 "302 Object Moved",
+                 "http://imgserver/img/stop.gif"},
+    PipelineCase{"DefaultAlternateForOtherTypes",
+                 {{"pixwall.ini", kWithAlternate}, {"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/photos/b.jpg"),
+                 kRedirect,
+                 {"Blocking /photos/b.jpg : Client 10.0.0.1 is black listed",
+                  "Sending alternate resource for /photos/b.jpg"},
+                 "302 Object Moved",
+                 "http://imgserver/img/none.png"},
+    PipelineCase{"UrlLoggedUnchanged",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/img/a%20b%s%d.gif?x=%n"),
+                 kNotFound,
+                 {"Blocking /img/a%20b%s%d.gif?x=%n : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    // The type is the served file's: case, query, escapes and trailing dots do not hide it.
+    PipelineCase{"UpperCaseTypeIsProtected",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/logo.GIF"),
+                 kNotFound,
+                 {"Blocking /logo.GIF : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"QueryDoesNotHideType",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/logo.gif?v=2.1"),
+                 kNotFound,
+                 {"Blocking /logo.gif?v=2.1 : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"EscapedDotDoesNotHideType",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/logo%2Egif"),
+                 kNotFound,
+                 {"Blocking /logo%2Egif : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"TrailingDotDoesNotHideType",
+                 {{"client_blacklist.txt", "10.0.0.1\n"}},
+                 With("/logo.gif."),
+                 kNotFound,
+                 {"Blocking /logo.gif. : Client 10.0.0.1 is black listed"},
+                 "404 Not Found"},
+    PipelineCase{"DynamicAuthorizationIsSilentForPages",
+                 {{"pixwall.ini", Ini("[DynamicAuthorization]\nDynamicAuthorization=on\n")}},
+                 With("/index.html"),
+                 kAllow,
+                 {},
+                 ""}};
+
+std::string CaseName(const testing::TestParamInfo<PipelineCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Rules, PipelineTest, testing::ValuesIn(kPipelineCases), CaseName);
+
+const PipelineCase& Named(std::string_view name) {
+    return *std::find_if(std::begin(kPipelineCases), std::end(kPipelineCases),
+                         [&](const PipelineCase& c) { return c.name == name; });
+}
+
+// A redirect, a "404 Not Found", an allowed request, an exempt one and a URL with "%" in the
+// log, end to end.
+INSTANTIATE_TEST_SUITE_P(EndToEnd, AppliedPipelineTest,
+                         testing::Values(Named("ClientBlackListedRedirects"),
+                                         Named("ReferrerBlackListedGets404WithoutAlternate"),
+                                         Named("WhiteListedClientBeatsLaterBlackLists"),
+                                         Named("AlternateItselfIsExemptFromEveryList"),
+                                         Named("UrlLoggedUnchanged")),
+                         CaseName);
 
 TEST(PipelineErrors, UrlMissingOrTooLongIsAnErrorWithoutLogLine) {
     FilterFixture fixture(

@@ -18,7 +18,8 @@ void PrintTo(const TypeCase& c, std::ostream* out) { *out << '"' << c.url << '"'
 class FileTypeTest : public testing::TestWithParam<TypeCase> {};
 
 TEST_P(FileTypeTest, TypeOfTheServedFile) {
-    EXPECT_EQ(RequestFacts::DeriveFileType(GetParam().url), GetParam().type);
+    char buffer[RequestFacts::kUrlBuffer];
+    EXPECT_EQ(RequestFacts::DeriveFileType(GetParam().url, buffer), GetParam().type);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -36,13 +37,15 @@ class FactsTest : public testing::Test {
   protected:
     FactsTest() {
         folder.Write("blocked_types.txt", "gif\n");
+        folder.Write("corvane.ini", "");
         folder.Write("pixwall.ini",
-                     "[alternates]\ngif=http://imgserver:8080/stop.gif\ndefault=/bare.gif\n");
+                     "[alternates]\ngif=http://imgserver:8080/stop.gif\ndefault=/bare.gif\n"
+                     "[DynamicAuthorization]\nusecookie=yes\n");
         config = std::make_unique<FilterConfig>(folder.Path());
         config->Load();
     }
     RequestFacts Build(FakeRequest& request) {
-        return RequestFacts::Build(request.Context(), request.Headers(), *config);
+        return RequestFacts(request.Context(), request.Headers(), *config);
     }
 
     TempFolder folder;
@@ -55,7 +58,8 @@ TEST_F(FactsTest, ValuesAreTakenAsSent) {
         .Url("/A/Logo.GIF?Q=1")
         .Client("10.1.2.3", "Client.Example")
         .Referrer("http://WWW.Leech.NET:8080/page?x=1")
-        .UserAgent("Agent/1.0");
+        .UserAgent("Agent/1.0")
+        .Cookie("PIXWALLID=x");
     const RequestFacts facts = Build(request);
     EXPECT_FALSE(facts.urlMissing);
     EXPECT_EQ(facts.serverName, "ImgServer");
@@ -65,8 +69,44 @@ TEST_F(FactsTest, ValuesAreTakenAsSent) {
     EXPECT_EQ(facts.referrerHost, "WWW.Leech.NET");
     EXPECT_EQ(facts.userAgent, "Agent/1.0");
     EXPECT_EQ(facts.fileType, "gif");
+    EXPECT_TRUE(facts.isProtected);
     EXPECT_FALSE(facts.isExempt);
     EXPECT_EQ(facts.alternateUrl, "http://imgserver:8080/stop.gif");
+    EXPECT_EQ(facts.cookieHeader, "PIXWALLID=x");
+    EXPECT_EQ(request.VariablesAsked(),
+              (std::vector<std::string>{"SERVER_NAME", "url", "REMOTE_ADDR", "REMOTE_HOST",
+                                        "HTTP_REFERER", "User-Agent:", "Cookie:"}));
+}
+
+TEST_F(FactsTest, TheCookieIsReadOnlyWhereItCanDecide) {
+    FakeRequest page;
+    page.Server("s").Url("/index.html").Cookie("PIXWALLID=x");
+    const RequestFacts facts = Build(page);
+    EXPECT_EQ(facts.cookieHeader, "");
+    EXPECT_EQ(page.VariablesAsked().back(), "User-Agent:");
+}
+
+TEST_F(FactsTest, ValuesAtHandAreTakenAsTheServerWouldHandThemOver) {
+    const std::string longAgent(RequestFacts::kUserAgentBuffer, 'a');
+    const RequestFacts facts(
+        RequestFacts::Values{.serverName = "imgserver",
+                             .url = "/a/B.GIF",
+                             .clientAddress = std::string_view("1.2.3.4\0x", 9),
+                             .referrer = "http://Leech.net:80/x",
+                             .userAgent = longAgent,
+                             .cookie = "PIXWALLID=y"},
+        *config);
+    EXPECT_EQ(facts.serverName, "imgserver");
+    EXPECT_EQ(facts.clientAddress, "1.2.3.4");
+    EXPECT_EQ(facts.referrerHost, "Leech.net");
+    EXPECT_EQ(facts.userAgent, "");
+    EXPECT_EQ(facts.fileType, "gif");
+    EXPECT_EQ(facts.cookieHeader, "PIXWALLID=y");
+    EXPECT_TRUE(RequestFacts(RequestFacts::Values{.url = ""}, *config).urlMissing);
+    EXPECT_TRUE(
+        RequestFacts(RequestFacts::Values{.url = std::string(RequestFacts::kUrlBuffer, 'a')},
+                     *config)
+            .urlMissing);
 }
 
 TEST_F(FactsTest, AlternateIsExemptOnlyUnderItsOwnHostAndPath) {
@@ -109,6 +149,8 @@ TEST_P(BufferLimitTest, ValuesThatDoNotFitAreEmpty) {
     std::string expected = c.kept ? value : "";
     if (name == "User-Agent:") {
         request.UserAgent(value);
+    } else if (name == "Cookie:") {
+        request.Cookie(value);
     } else if (name == "HTTP_REFERER") {
         request.Referrer("http://" + value.substr(7));
         expected = c.kept ? value.substr(7) : "";
@@ -116,11 +158,12 @@ TEST_P(BufferLimitTest, ValuesThatDoNotFitAreEmpty) {
         request.Variable(name, value);
     }
     const RequestFacts facts = Build(request);
-    const std::string& actual = name == "SERVER_NAME"   ? facts.serverName
-                                : name == "REMOTE_ADDR" ? facts.clientAddress
-                                : name == "REMOTE_HOST" ? facts.clientHost
-                                : name == "User-Agent:" ? facts.userAgent
-                                                        : facts.referrerHost;
+    const std::string_view actual = name == "SERVER_NAME"   ? facts.serverName
+                                    : name == "REMOTE_ADDR" ? facts.clientAddress
+                                    : name == "REMOTE_HOST" ? facts.clientHost
+                                    : name == "User-Agent:" ? facts.userAgent
+                                    : name == "Cookie:"     ? facts.cookieHeader
+                                                            : facts.referrerHost;
     EXPECT_EQ(actual, expected);
 }
 
@@ -132,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"REMOTE_HOST", 40, true}, LimitCase{"REMOTE_HOST", 255, true},
                     LimitCase{"REMOTE_HOST", 256, false}, LimitCase{"User-Agent:", 511, true},
                     LimitCase{"User-Agent:", 512, false}, LimitCase{"HTTP_REFERER", 2082, true},
-                    LimitCase{"HTTP_REFERER", 2083, false}));
+                    LimitCase{"HTTP_REFERER", 2083, false}, LimitCase{"Cookie:", 4095, true},
+                    LimitCase{"Cookie:", 4096, false}, LimitCase{"Cookie:", 10000, false}));
 
 TEST_F(FactsTest, MissingValuesAreEmpty) {
     FakeRequest request;

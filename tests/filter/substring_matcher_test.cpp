@@ -1,0 +1,113 @@
+// The rule lists' substring test answers exactly as lowercasing the value and scanning every
+// entry would, on random lists and values.
+#include "substring_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "request_facts.h"
+#include "rule_list.h"
+#include "text.h"
+
+namespace {
+
+bool ScanEveryEntry(const std::vector<std::string>& entries, std::string_view value) {
+    const std::string lowered = text::ToLower(value);
+    for (const std::string& entry : entries) {
+        if (lowered.find(entry) != std::string::npos) return true;
+    }
+    return false;
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::string> fragments;
+    const char* value;
+    bool found;
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class SubstringMatcherTest : public testing::TestWithParam<Case> {};
+
+TEST_P(SubstringMatcherTest, FindsTheFragments) {
+    EXPECT_EQ(SubstringMatcher(GetParam().fragments).FoundIn(GetParam().value), GetParam().found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, SubstringMatcherTest,
+    testing::Values(Case{"NoFragmentsMatchNothing", {}, "abc", false},
+                    Case{"NoFragmentsNotEvenEmpty", {}, "", false},
+                    Case{"EmptyFragmentMatchesEverything", {"x", ""}, "", true},
+                    Case{"FoldsTheValue", {"leech"}, "BigLEECH2", true},
+                    Case{"FallsBackAfterAPartialMatch", {"aab"}, "aaab", true},
+                    Case{"FragmentInsideALongerOne", {"abcd", "bc"}, "xbcx", true},
+                    Case{"SuffixOfAPartialMatch", {"abcx", "bcd"}, "abcd", true},
+                    Case{"NearMissIsNoMatch", {"192.168.1."}, "192.168.10.1", false},
+                    Case{"HighBytesAreNotFolded", {"\xe4"}, "\xc4", false},
+                    Case{"HighBytesMatchThemselves", {"\xe4x"}, "a\xe4X", true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(SubstringMatcher, FindsAFragmentAcrossTheTwoParts) {
+    const SubstringMatcher matcher({"imgserver/private/"});
+    EXPECT_TRUE(matcher.FoundIn("ImgServer", "/private/a.gif"));
+    EXPECT_FALSE(matcher.FoundIn("server", "/private/a.gif"));
+    EXPECT_TRUE(matcher.FoundIn("", "x.imgserver/private/"));
+}
+
+// Texts from few bytes, so that entries overlap: upper case, bytes above 0x7F, blanks and ";".
+std::string RandomText(std::mt19937& random, std::size_t length) {
+    static const char kBytes[] = {'a',    'b',    'c',    'A', 'B', '.', ' ', ';', '\x80',
+                                  '\xc4', '\xe4', '\xff', 'u', 's', 'e', 'r', '-', ':'};
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text.push_back(kBytes[random() % sizeof kBytes]);
+    return text;
+}
+
+TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
+    const std::size_t kLengths[] = {
+        0, 1, 3, 8, 40, RequestFacts::kUserAgentBuffer - 1, RequestFacts::kUrlBuffer - 1};
+    for (unsigned seed = 1; seed <= 3000; ++seed) {
+        std::mt19937 random(seed);
+        // Lines cut from one text, so that entries are prefixes, suffixes and substrings of each
+        // other, and a few of their own.
+        const std::string source = RandomText(random, 2 + random() % 30);
+        RuleList list;
+        const int lines = static_cast<int>(random() % 12);
+        for (int i = 0; i < lines; ++i) {
+            if (random() % 4 == 0) {
+                list.AddLine(RandomText(random, random() % 6));
+            } else {
+                const std::size_t from = random() % source.size();
+                list.AddLine(source.substr(from, 1 + random() % (source.size() - from)));
+            }
+        }
+        if (random() % 10 == 0) list.AddLine("User-Agent:");  // becomes the empty entry
+        if (random() % 3 == 0) list.RewriteUserAgentEntries();
+
+        for (int v = 0; v < 12; ++v) {
+            const std::size_t length = kLengths[random() % std::size(kLengths)];
+            std::string value = RandomText(random, length);
+            if (!value.empty() && random() % 2 == 0) {
+                // Splice some of the source in, in either case.
+                std::string piece = source.substr(random() % source.size(), 1 + random() % 8);
+                if (random() % 2) {
+                    for (char& c : piece) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+                }
+                value.replace(random() % value.size(), 0, piece);
+            }
+            const bool expected = ScanEveryEntry(list.Entries(), value);
+            ASSERT_EQ(list.Contains(value), expected) << "seed " << seed << " value " << v;
+            const std::size_t cut = value.empty() ? 0 : random() % value.size();
+            ASSERT_EQ(list.Contains(std::string_view(value).substr(0, cut),
+                                    std::string_view(value).substr(cut)),
+                      expected)
+                << "seed " << seed << " value " << v << " cut " << cut;
+        }
+    }
+}
+
+}  // namespace
