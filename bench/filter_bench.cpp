@@ -1,23 +1,33 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries that do not match, so each request scans them all; one protected
-// request decided by dynamic authorization with N clients admitted; and pages and images from
-// several threads at once.
+// rule list holding N entries that do not match, so each request scans them all; the eight list
+// tests of that request, by the old linear scan and by the matchers, side by side; loading a
+// configuration of large lists; one protected request decided by dynamic authorization with N
+// clients admitted; pages and images from several threads at once; and the memory an admitted
+// client takes. Ends with the ratios of the side-by-side figures.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "dynamic_access_table.h"
 #include "fake_isapi_host.h"
+#include "filter_config.h"
 #include "filter_module_copy.h"
+#include "linear_rule_list.h"
 #include "temp_folder.h"
+#include "text.h"
 
 namespace {
 
-struct LoadedFilter {
-    explicit LoadedFilter(int entries) {
+// A module folder whose rule lists hold N entries each that match nothing the benchmark sends,
+// and whose blocked types end with "gif".
+struct ListFolder {
+    explicit ListFolder(int entries) {
         const char* lists[] = {"referrer_whitelist.txt", "referrer_blacklist.txt",
                                "client_whitelist.txt",   "client_blacklist.txt",
                                "ua_whitelist.txt",       "ua_blacklist.txt",
@@ -33,14 +43,29 @@ struct LoadedFilter {
         folder.Write("blocked_types.txt", types + "gif\n");
         folder.Write("corvane.ini", "[settings]\n");
         folder.Write("pixwall.ini", "[logging]\nlogging=off\n");
+    }
+
+    TempFolder folder;
+};
+
+struct LoadedFilter : ListFolder {
+    explicit LoadedFilter(int entries) : ListFolder(entries) {
         module = std::make_unique<FilterModuleCopy>(folder.Path(), FilterModuleCopy::FileName());
         HTTP_FILTER_VERSION version{};
         module->GetFilterVersion(&version);
     }
 
-    TempFolder folder;
     std::unique_ptr<FilterModuleCopy> module;
 };
+
+// The values of the protected request below.
+constexpr const char* kServer = "imgserver";
+constexpr const char* kUrl = "/images/photos/holiday/logo.gif";
+constexpr const char* kAddress = "192.0.2.77";
+constexpr const char* kHost = "client.example.net";
+constexpr const char* kReferrerHost = "www.someone-else.example";
+constexpr const char* kAgent =
+    "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36";
 
 void BM_ProtectedRequest(benchmark::State& state) {
     LoadedFilter filter(static_cast<int>(state.range(0)));
@@ -50,11 +75,11 @@ void BM_ProtectedRequest(benchmark::State& state) {
     }
     FakeRequest request;
     request.RecordCalls(false);
-    request.Server("imgserver")
-        .Url("/images/photos/holiday/logo.gif")
-        .Client("192.0.2.77", "client.example.net")
-        .Referrer("http://www.someone-else.example/page.html")
-        .UserAgent("Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36");
+    request.Server(kServer)
+        .Url(kUrl)
+        .Client(kAddress, kHost)
+        .Referrer(std::string("http://") + kReferrerHost + "/page.html")
+        .UserAgent(kAgent);
     for (auto _ : state) {
         const DWORD status = filter.module->HttpFilterProc(
             request.Context(), SF_NOTIFY_PREPROC_HEADERS, request.Headers());
@@ -65,7 +90,113 @@ void BM_ProtectedRequest(benchmark::State& state) {
         benchmark::DoNotOptimize(status);
     }
 }
-BENCHMARK(BM_ProtectedRequest)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProtectedRequest)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The configuration of a ListFolder, loaded once per size.
+const FilterConfig& ConfigWith(int entries) {
+    static std::map<int, std::unique_ptr<FilterConfig>> configs;
+    std::unique_ptr<FilterConfig>& config = configs[entries];
+    if (!config) {
+        ListFolder folder(entries);
+        config = std::make_unique<FilterConfig>(folder.folder.Path());
+        config->Load();
+    }
+    return *config;
+}
+
+// The eight list tests the pipeline asks of the request above when no list decides it, by the
+// linear scan the filter used to make.
+void BM_ListTests_Linear(benchmark::State& state) {
+    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
+    auto list = [&](FilterConfig::List which) {
+        return LinearRuleList(config.list(which).Entries());
+    };
+    const LinearRuleList clientBlack = list(FilterConfig::kClientBlackList);
+    const LinearRuleList clientWhite = list(FilterConfig::kClientWhiteList);
+    const LinearRuleList agentBlack = list(FilterConfig::kUserAgentBlackList);
+    const LinearRuleList agentWhite = list(FilterConfig::kUserAgentWhiteList);
+    const LinearRuleList referrerBlack = list(FilterConfig::kReferrerBlackList);
+    const LinearRuleList referrerWhite = list(FilterConfig::kReferrerWhiteList);
+    const LinearRuleList urlBlack = list(FilterConfig::kUrlBlackList);
+    const LinearRuleList urlWhite = list(FilterConfig::kUrlWhiteList);
+    for (auto _ : state) {
+        bool any = clientBlack.Contains(kAddress) || clientBlack.Contains(kHost);
+        any |= clientWhite.Contains(kAddress) || clientWhite.Contains(kHost);
+        any |= agentBlack.Contains(kAgent) || agentWhite.Contains(kAgent);
+        any |= referrerBlack.Contains(kReferrerHost);
+        any |= text::EqualsIgnoreCase(kReferrerHost, kServer) ||
+               referrerWhite.Contains(kReferrerHost);
+        any |= urlBlack.Contains(std::string(kServer).append(kUrl));
+        any |= urlWhite.Contains(std::string(kServer).append(kUrl));
+        benchmark::DoNotOptimize(any);
+    }
+}
+
+// The same tests through the configuration's matchers.
+void BM_ListTests_Matcher(benchmark::State& state) {
+    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        bool any = config.IsClientBlackListed(kAddress, kHost);
+        any |= config.IsClientWhiteListed(kAddress, kHost);
+        any |= config.IsUserAgentBlackListed(kAgent) || config.IsUserAgentWhiteListed(kAgent);
+        any |= config.IsReferrerBlackListed(kReferrerHost);
+        any |= config.IsReferrerWhiteListed(kReferrerHost, kServer);
+        any |= config.IsUrlBlackListed(kServer, kUrl) || config.IsUrlWhiteListed(kServer, kUrl);
+        benchmark::DoNotOptimize(any);
+    }
+}
+BENCHMARK(BM_ListTests_Linear)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListTests_Matcher)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+
+// Loading a configuration whose nine lists hold 10 000 entries each.
+void BM_ConfigLoad(benchmark::State& state) {
+    ListFolder folder(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        FilterConfig config(folder.folder.Path());
+        config.Load();
+        benchmark::DoNotOptimize(config.IsBlockedType("gif"));
+    }
+}
+BENCHMARK(BM_ConfigLoad)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Bytes the heap gives the table per admitted client, over what the addresses' text takes.
+void BM_AdmittedClientMemory(benchmark::State& state) {
+    const int clients = static_cast<int>(state.range(0));
+    std::vector<std::string> addresses;
+    std::size_t text = 0;
+    for (int n = 0; n < clients; ++n) {
+        addresses.push_back("10." + std::to_string(n >> 16 & 255) + "." +
+                            std::to_string(n >> 8 & 255) + "." + std::to_string(n & 255));
+        text += addresses.back().size();
+    }
+    double perClient = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        auto table = std::make_unique<DynamicAccessTable>();
+        table->SetTimeToLive(3600);
+        for (const std::string& address : addresses) table->Admit(address, 1'136'073'600);
+        const std::size_t after = mallinfo2().uordblks;
+        perClient = (static_cast<double>(after - before) - static_cast<double>(text)) / clients;
+        benchmark::DoNotOptimize(table->Size());
+    }
+    state.counters["bytes_per_client"] = perClient;
+}
+BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The module with dynamic authorization on, logging off; "gif" is the one protected type.
 struct DynamicFilter {
@@ -177,6 +308,49 @@ void BM_Throughput(benchmark::State& state) {
 }
 BENCHMARK(BM_Throughput)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
+// The console report, followed by the old scan's time over the matchers' for each list size and
+// the two-thread throughput over the one-thread one.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            const std::string name = run.run_name.str();
+            cpu_[name] = run.GetAdjustedCPUTime();
+            if (auto rate = run.counters.find("items_per_second"); rate != run.counters.end()) {
+                rate_[name] = rate->second;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        for (const char* size : {"10", "100", "1000", "10000"}) {
+            const auto linear = cpu_.find(std::string("BM_ListTests_Linear/") + size);
+            const auto matcher = cpu_.find(std::string("BM_ListTests_Matcher/") + size);
+            if (linear == cpu_.end() || matcher == cpu_.end() || matcher->second <= 0) continue;
+            std::printf("list tests, %6s entries: linear %10.3f us, matcher %8.3f us, %8.1fx\n",
+                        size, linear->second, matcher->second, linear->second / matcher->second);
+        }
+        const auto one = rate_.find("BM_Throughput/real_time/threads:1");
+        const auto two = rate_.find("BM_Throughput/real_time/threads:2");
+        if (one != rate_.end() && two != rate_.end() && one->second > 0) {
+            std::printf("page + image pairs, 2 threads over 1: %.2fx\n", two->second / one->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> cpu_;
+    std::map<std::string, double> rate_;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
