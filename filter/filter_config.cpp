@@ -101,9 +101,10 @@ void FilterConfig::Load() {
     }
 
     alternates_.clear();
+    // One read of the section for every blocked type, however long that list is.
+    const platform::ProfileSection alternateSection(ini, "alternates");
     auto readAlternate = [&](const std::string& key) {
-        std::string url = platform::ReadProfileString(ini, "alternates", key.c_str(), "default",
-                                                      kAlternateBufferSize);
+        std::string url = alternateSection.Read(key.c_str(), "default", kAlternateBufferSize);
         if (!url.empty() && !text::EqualsIgnoreCase(url, "default"))
             alternates_[key] = std::move(url);
     };

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 
 namespace platform {
 
@@ -20,5 +21,19 @@ unsigned ReadProfileInt(const std::string& path, const char* section, const char
 
 // Drops the platform's cached copy of the file so that the next read sees its contents.
 void FlushProfileCache(const std::string& path);
+
+// One section of a profile file, for reading many of its keys: Read gives what
+// ReadProfileString gives for the same key, where the file is parsed once for all of them
+// instead of once per key.
+class ProfileSection {
+  public:
+    ProfileSection(const std::string& path, const char* section);
+    std::string Read(const char* key, const char* defaultValue, std::size_t bufferSize) const;
+
+  private:
+    std::string path_;
+    std::string section_;
+    std::unordered_map<std::string, std::string> values_;  // by lowercased key, first one kept
+};
 
 }  // namespace platform

@@ -7,12 +7,13 @@
 namespace platform {
 namespace {
 
-// Reads the file afresh on every call: there is no cache to go stale.
-std::optional<std::string> FindValue(const std::string& path, const char* section,
-                                     const char* key) {
+// Calls `take` with each key and value of the section, in file order, until it returns true;
+// false when the file cannot be opened. Reads the file afresh on every call: there is no cache
+// to go stale.
+template <typename Take>
+bool WalkSection(const std::string& path, const char* section, Take take) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::optional<std::string> found;
+    if (file == nullptr) return false;
     bool inSection = false;
     std::string line;
     int c = 0;
@@ -30,21 +31,39 @@ std::optional<std::string> FindValue(const std::string& path, const char* sectio
             inSection = text::EqualsIgnoreCase(name, section);
         } else if (inSection && !text.empty() && text.front() != ';') {
             const auto equals = text.find('=');
-            if (equals != std::string_view::npos &&
-                text::EqualsIgnoreCase(text::Trim(text.substr(0, equals)), key)) {
+            if (equals != std::string_view::npos) {
                 std::string_view value = text::Trim(text.substr(equals + 1));
                 if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                     value.back() == value.front()) {
                     value = value.substr(1, value.size() - 2);
                 }
-                found = std::string(value);
-                break;
+                if (take(text::Trim(text.substr(0, equals)), value)) break;
             }
         }
         line.clear();
     } while (c != EOF);
     std::fclose(file);
+    return true;
+}
+
+std::optional<std::string> FindValue(const std::string& path, const char* section,
+                                     const char* key) {
+    std::optional<std::string> found;
+    WalkSection(path, section, [&](std::string_view name, std::string_view value) {
+        if (!text::EqualsIgnoreCase(name, key)) return false;
+        found = std::string(value);
+        return true;
+    });
     return found;
+}
+
+std::string AsRead(std::optional<std::string> value, const char* defaultValue,
+                   std::size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    std::string read = std::move(value).value_or(
+        defaultValue ? std::string(text::TrimRight(defaultValue)) : std::string());
+    if (read.size() > bufferSize - 1) read.resize(bufferSize - 1);
+    return read;
 }
 
 }  // namespace
@@ -52,11 +71,7 @@ std::optional<std::string> FindValue(const std::string& path, const char* sectio
 std::string ReadProfileString(const std::string& path, const char* section, const char* key,
                               const char* defaultValue, std::size_t bufferSize) {
     if (bufferSize == 0) return {};
-    std::string value =
-        FindValue(path, section, key)
-            .value_or(defaultValue ? std::string(text::TrimRight(defaultValue)) : std::string());
-    if (value.size() > bufferSize - 1) value.resize(bufferSize - 1);
-    return value;
+    return AsRead(FindValue(path, section, key), defaultValue, bufferSize);
 }
 
 unsigned ReadProfileInt(const std::string& path, const char* section, const char* key,
@@ -74,5 +89,19 @@ unsigned ReadProfileInt(const std::string& path, const char* section, const char
 }
 
 void FlushProfileCache(const std::string&) {}
+
+ProfileSection::ProfileSection(const std::string& path, const char* section) {
+    WalkSection(path, section, [&](std::string_view name, std::string_view value) {
+        values_.emplace(text::ToLower(name), std::string(value));  // the first one stays
+        return false;
+    });
+}
+
+std::string ProfileSection::Read(const char* key, const char* defaultValue,
+                                 std::size_t bufferSize) const {
+    const auto found = values_.find(text::ToLower(key));
+    return AsRead(found == values_.end() ? std::nullopt : std::optional<std::string>(found->second),
+                  defaultValue, bufferSize);
+}
 
 }  // namespace platform

@@ -24,4 +24,13 @@ void FlushProfileCache(const std::string& path) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
+// The system keeps the file cached, so each key is read as usual.
+ProfileSection::ProfileSection(const std::string& path, const char* section)
+    : path_(path), section_(section) {}
+
+std::string ProfileSection::Read(const char* key, const char* defaultValue,
+                                 std::size_t bufferSize) const {
+    return ReadProfileString(path_, section_.c_str(), key, defaultValue, bufferSize);
+}
+
 }  // namespace platform

@@ -46,9 +46,8 @@ FakeRequest& FakeRequest::Header(const std::string& name, std::string value) {
 
 // The ISAPI buffer contract: the value and its NUL when they fit; otherwise failure, the buffer
 // untouched and the size needed reported.
-BOOL FakeRequest::Copy(const std::map<std::string, std::string>& values, const char* name,
-                       LPVOID buffer, LPDWORD size) {
-    const auto found = values.find(name);
+BOOL FakeRequest::Copy(const Values& values, const char* name, LPVOID buffer, LPDWORD size) {
+    const auto found = values.find(std::string_view(name));
     if (found == values.end()) {
         SET_LAST_ERROR(ERROR_INVALID_INDEX);
         return FALSE;
