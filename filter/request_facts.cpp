@@ -47,7 +47,7 @@ std::string_view Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADER
 std::string_view Take(std::string_view value, char* buffer, DWORD size) {
     value = value.substr(0, value.find('\0'));
     if (value.size() >= size) value = {};
-    std::memcpy(buffer, value.data(), value.size());
+    if (!value.empty()) std::memcpy(buffer, value.data(), value.size());
     buffer[value.size()] = '\0';
     return std::string_view(buffer, value.size());
 }
