@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "admin_base.h"
-#include "store_file.h"
+#include "platform/locked_text_file.h"
 
 namespace taliscom {
 
@@ -60,7 +60,7 @@ class MetabaseStore : public AdminBase {
     struct OpenHandle {
         std::vector<std::u16string> path;
         std::uint32_t access = 0;
-        std::unique_ptr<StoreFileLock> lock;
+        std::unique_ptr<platform::FileLock> lock;
     };
     // Resolves handle + path to the key's names from the root; false for an unknown handle.
     bool Resolve(MetadataHandle handle, const char16_t* path, std::vector<std::u16string>& out,

@@ -45,7 +45,7 @@ std::wstring WinePath(const std::string& unixPath) {
 }
 
 const std::wstring& ComponentPath() {
-    static const std::wstring path = WinePath(TALISCOM_DLL);
+    static const std::wstring path = WinePath(TALISCOM_MODULE);
     return path;
 }
 
@@ -231,7 +231,7 @@ class ComponentTest : public testing::Test {
                       "[/lm/w3svc/1]\n1015 STRING \"Default Web Site\"\n"
                       "[/lm/w3svc/2]\n1015 STRING \"Shop\"\n");
         folder_.Write("corvane.ini", "[settings]\nfiltername=pixwall\n");
-        std::filesystem::copy_file(std::filesystem::path(WinePath(PIXWALL_DLL)),
+        std::filesystem::copy_file(std::filesystem::path(WinePath(PIXWALL_MODULE)),
                                    folder_.PathOf("pwtest.dll"));
         filterPath_ = std::filesystem::path(folder_.PathOf("pwtest.dll")).wstring();
         const std::wstring store = std::filesystem::path(folder_.PathOf("metabase.txt")).wstring();

@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "component_abi.h"
-#include "component_instance.h"
 #include "platform/registry.h"
 #include "registry_fixture.h"
 #include "store_file.h"
+#include "taliscom.h"
 #include "wide_text.h"
 
 namespace {
