@@ -1,8 +1,7 @@
-#include <dlfcn.h>
-
 #include "component_abi.h"
 #include "component_instance.h"
 #include "platform/registry.h"
+#include "platform/shared_library.h"
 
 namespace taliscom {
 
@@ -13,12 +12,10 @@ HResult CreateComponentInstance(const Guid& clsid, const Guid& iid, void** objec
         platform::ReadRegistryString(platform::RegistryRoot::ClassesRoot,
                                      "CLSID\\" + GuidToText(clsid) + "\\InprocServer32", "", 4096);
     if (!file || file->empty()) return hr::kClassNotRegistered;
-    // The library stays loaded for the rest of the process, as COM keeps it until unused
-    // libraries are freed.
-    void* library = ::dlopen(file->c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return hr::kModuleNotFound;
-    const auto getClassObject =
-        reinterpret_cast<abi::DllGetClassObjectFunction>(::dlsym(library, "DllGetClassObject"));
+    platform::SharedLibrary library(*file);
+    if (!library.Loaded()) return hr::kModuleNotFound;
+    const auto getClassObject = library.Find<abi::DllGetClassObjectFunction>("DllGetClassObject");
+    library.KeepLoaded();
     if (getClassObject == nullptr) return hr::kErrorInDll;
     abi::IClassFactory* factory = nullptr;
     HResult result = getClassObject(clsid, kIidClassFactory, reinterpret_cast<void**>(&factory));

@@ -4,9 +4,9 @@
 #include <windows.h>
 #endif
 
+#include "install_location.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "platform/registry.h"
 #include "wide_text.h"
 
 namespace taliscom {
@@ -28,17 +28,12 @@ std::u16string FilterBaseName(std::u16string_view filterPath) {
 }
 
 std::u16string LocatePrimaryConfig(std::u16string_view filterPath) {
-    const std::string key = "software\\orlentek\\" + ToNarrow(FilterBaseName(filterPath));
-    const auto installDir =
-        platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, key, "install_dir", 260);
-    std::u16string folder = installDir ? FromNarrow(*installDir) : std::u16string();
-    if (folder.empty()) {
-        const auto slash = filterPath.rfind(kSeparator);
-        folder = slash == std::u16string_view::npos ? std::u16string()
-                                                    : std::u16string(filterPath.substr(0, slash));
-    }
-    if (folder.empty() || folder.back() != kSeparator) folder.push_back(kSeparator);
-    return folder + u"corvane.ini";
+    const std::string installFolder =
+        install_location::ReadInstallFolder(ToNarrow(FilterBaseName(filterPath)));
+    const auto slash = filterPath.rfind(kSeparator);
+    const std::u16string_view moduleFolder =
+        slash == std::u16string_view::npos ? std::u16string_view() : filterPath.substr(0, slash);
+    return install_location::PrimaryConfigPath<char16_t>(FromNarrow(installFolder), moduleFolder);
 }
 
 std::u16string ReadPrimaryConfigValue(const std::u16string& configPath, std::u16string_view section,

@@ -1,12 +1,11 @@
 // taliscom-register [/u] COMPONENT: runs a component's DllRegisterServer (or, with /u,
 // DllUnregisterServer), as regsvr32 does on Windows. Prints the result code; exit status 0 on
 // success.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "component_abi.h"
+#include "platform/shared_library.h"
 
 int main(int argc, char** argv) {
     bool unregister = false;
@@ -22,20 +21,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: taliscom-register [/u] COMPONENT\n");
         return 2;
     }
-    void* library = ::dlopen(file, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        std::fprintf(stderr, "%s: cannot load: %s\n", file, ::dlerror());
+    platform::SharedLibrary library(file);
+    if (!library.Loaded()) {
+        std::fprintf(stderr, "%s: cannot load: %s\n", file, library.Error().c_str());
         return 1;
     }
     const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    const auto entry =
-        reinterpret_cast<taliscom::abi::DllRegisterServerFunction>(::dlsym(library, name));
+    const auto entry = library.Find<taliscom::abi::DllRegisterServerFunction>(name);
     if (entry == nullptr) {
         std::fprintf(stderr, "%s: no %s\n", file, name);
         return 1;
     }
     const taliscom::HResult result = entry();
     std::printf("%s: %s returned 0x%08X\n", file, name, static_cast<unsigned>(result));
-    ::dlclose(library);
     return result == 0 ? 0 : 1;
 }

@@ -110,9 +110,16 @@ std::u16string FromNarrow(std::string_view text) {
     }
     return out;
 }
+
+std::filesystem::path ToNativePath(std::u16string_view text) {
+    return std::filesystem::path(std::wstring(text.begin(), text.end()));
+}
 #else
 std::string ToNarrow(std::u16string_view text) { return Utf16ToUtf8(text); }
 std::u16string FromNarrow(std::string_view text) { return Utf8ToUtf16(text); }
+std::filesystem::path ToNativePath(std::u16string_view text) {
+    return std::filesystem::path(ToNarrow(text));
+}
 #endif
 
 }  // namespace taliscom

@@ -1,6 +1,7 @@
 // UTF-16 text of the component: conversions at its edges and case folding for A-Z only.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,8 @@ bool EqualsFolded(std::u16string_view a, std::u16string_view b);
 // ANSI code page on Windows.
 std::string ToNarrow(std::u16string_view text);
 std::u16string FromNarrow(std::string_view text);
+// A file name as the platform's file functions take it: the UTF-16 text itself on Windows, its
+// narrow spelling elsewhere.
+std::filesystem::path ToNativePath(std::u16string_view text);
 
 }  // namespace taliscom

@@ -9,10 +9,8 @@
 
 namespace {
 
-std::unique_ptr<FilterConfig> Loaded(const TempFolder& folder) {
-    auto config = std::make_unique<FilterConfig>(folder.Path());
-    config->Load();
-    return config;
+std::shared_ptr<const FilterConfig> Loaded(const TempFolder& folder) {
+    return FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
 }
 
 TEST(FilterConfig, MissingSettingsFileGivesDefaults) {
@@ -51,15 +49,15 @@ TEST(FilterConfig, InstallFolderFromTheRegistryHoldsThePrimaryConfig) {
         ScopedInstallDir registry(installDir);
         const auto without = Loaded(module);
         EXPECT_EQ(without->primaryConfigPath(),
-                  installDir + platform::kPathSeparator + "corvane.ini");
-        EXPECT_FALSE(without->hasSettingsReader());
+                  install.Path() + platform::kPathSeparator + "corvane.ini");
+        EXPECT_FALSE(without->primaryConfigExists());
         EXPECT_FALSE(without->dynamicAuthorization());
     }
     // The settings themselves stay beside the module.
     install.Write("corvane.ini", "");
     ScopedInstallDir registry(install.Path());
     const auto with = Loaded(module);
-    EXPECT_TRUE(with->hasSettingsReader());
+    EXPECT_TRUE(with->primaryConfigExists());
     EXPECT_TRUE(with->dynamicAuthorization());
     EXPECT_EQ(with->settingsPath(), module.PathOf("pixwall.ini"));
 }
@@ -238,7 +236,7 @@ TEST(FilterConfig, ReloadForgetsWhatTheFilesNoLongerSay) {
 
     folder.Remove("pixwall.ini");
     folder.Remove("client_blacklist.txt");
-    const auto second = first->Reloaded();
+    const auto second = FilterConfig::Load(first->paths());
     EXPECT_EQ(second->logFilePath(), "");
     EXPECT_TRUE(second->alternates().empty());
     EXPECT_FALSE(second->dynamicAuthorization());
@@ -247,7 +245,7 @@ TEST(FilterConfig, ReloadForgetsWhatTheFilesNoLongerSay) {
     // The loaded snapshot itself is untouched.
     EXPECT_TRUE(first->IsClientBlackListed("1.2.3.4", ""));
     EXPECT_EQ(second->primaryConfigPath(), first->primaryConfigPath());
-    EXPECT_TRUE(second->hasSettingsReader());
+    EXPECT_TRUE(second->primaryConfigExists());
 }
 
 }  // namespace
