@@ -37,6 +37,7 @@ class FilterConfig {
         std::string settings;
         std::string primaryConfig;
         std::string lists[kListCount];
+        // Dynamic authorization and the cookie are read only when "corvane.ini" exists.
         bool primaryConfigExists = false;
 
         // The files of the module in that folder.
@@ -48,11 +49,6 @@ class FilterConfig {
     static std::shared_ptr<const FilterConfig> Load(const Paths& paths);
 
     const Paths& paths() const { return paths_; }
-    const std::string& moduleFolder() const { return paths_.moduleFolder; }
-    const std::string& settingsPath() const { return paths_.settings; }
-    const std::string& primaryConfigPath() const { return paths_.primaryConfig; }
-    // Dynamic authorization and the cookie are read only when "corvane.ini" exists.
-    bool primaryConfigExists() const { return paths_.primaryConfigExists; }
 
     // Settings.
     std::uint32_t priority() const { return priority_; }
@@ -80,11 +76,10 @@ class FilterConfig {
     bool IsAlternateResource(std::string_view serverName, std::string_view url) const;
     // A protected request for one of the alternates: never blocked, so a redirect cannot loop.
     bool IsExemptRequest(const RequestFacts& facts) const;
-    const std::map<std::string, std::string>& alternates() const { return alternates_; }
 
-    // The lists by file, for inspection.
+    // For tests: the alternates by file type and the lists as loaded.
+    const std::map<std::string, std::string>& alternates() const { return alternates_; }
     const RuleList& list(List which) const { return lists_[which]; }
-    const std::string& listPath(List which) const { return paths_.lists[which]; }
 
   private:
     explicit FilterConfig(const Paths& paths) : paths_(paths) {}

@@ -49,7 +49,7 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
-    if (watcher_ && config) watcher_->Start(config->moduleFolder());
+    if (watcher_ && config) watcher_->Start(config->paths().moduleFolder);
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
     version->dwFlags |=

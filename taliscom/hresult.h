@@ -20,7 +20,6 @@ constexpr bool Succeeded(HResult result) { return result >= 0; }
 namespace hr {
 inline constexpr HResult kOk = 0;                                       // S_OK
 inline constexpr HResult kFalse = 1;                                    // S_FALSE
-inline constexpr HResult kNotImplemented = MakeHResult(0x80004001);     // E_NOTIMPL
 inline constexpr HResult kNoInterface = MakeHResult(0x80004002);        // E_NOINTERFACE
 inline constexpr HResult kPointer = MakeHResult(0x80004003);            // E_POINTER
 inline constexpr HResult kFail = MakeHResult(0x80004005);               // E_FAIL
@@ -31,7 +30,6 @@ inline constexpr HResult kNoAggregation = MakeHResult(0x80040110);      // CLASS
 inline constexpr HResult kClassNotAvailable = MakeHResult(0x80040111);  // CLASS_E_CLASSNOTAVAILABLE
 inline constexpr HResult kClassNotRegistered = MakeHResult(0x80040154);  // REGDB_E_CLASSNOTREG
 inline constexpr HResult kErrorInDll = MakeHResult(0x800401F9);          // CO_E_ERRORINDLL
-inline constexpr HResult kSelfRegTypeLib = MakeHResult(0x80040200);      // SELFREG_E_TYPELIB
 inline constexpr HResult kSelfRegClass = MakeHResult(0x80040201);        // SELFREG_E_CLASS
 // Win32 errors as HRESULTs, as the metabase gives them.
 inline constexpr HResult kFileNotFound = HResultFromWin32(2);          // ERROR_FILE_NOT_FOUND

@@ -5,16 +5,15 @@
 #include <iadmw.h>
 // clang-format on
 
+#include "identifiers.h"
 #include "metabase_connection.h"
 
 namespace taliscom {
 namespace {
 
-// CLSID_MSAdminBase_W and IID_IMSAdminBase_W, defined here rather than taken from a library.
-constexpr GUID kClsidAdminBase = {
-    0xA9E69610, 0xB80D, 0x11D0, {0xB9, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0xE7, 0x50}};
-constexpr GUID kIidAdminBase = {
-    0x70B51430, 0xB6CA, 0x11D0, {0xB9, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0xE7, 0x50}};
+// CLSID_MSAdminBase_W and IID_IMSAdminBase_W, from our identifiers rather than from a library.
+const GUID kClsidAdminBase = ToNativeGuid<GUID>(kClsidMSAdminBaseW);
+const GUID kIidAdminBase = ToNativeGuid<GUID>(kIidMSAdminBaseW);
 
 // AdminBase over a reference to IMSAdminBaseW, released with the object.
 class ComAdminBase : public AdminBase {

@@ -39,8 +39,8 @@ class MetabaseConnection {
     HResult FindServerPath(std::u16string_view description, std::u16string& serverPath);
     std::u16string ReadFilterLoadOrder(std::u16string_view serverPath);
     HResult WriteFilterLoadOrder(std::u16string_view serverPath, std::u16string_view text);
-    // Whole load-order entries compared without regard to the case of A-Z (deliberate
-    // deviation 1: not a substring test).
+    // Whole load-order entries compared without regard to the case of A-Z (not a substring test,
+    // so that pixwall2 installed does not make pixwall count as installed).
     bool IsFilterInstalled(std::u16string_view filterName, std::u16string_view description);
     // An empty filter name is refused (false) and changes nothing.
     bool RemoveFilter(std::u16string_view serverPath, std::u16string_view filterName);

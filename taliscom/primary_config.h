@@ -8,8 +8,8 @@
 namespace taliscom {
 
 // The base name of a filter module path: the file name without its folder, then without the
-// extension from its last "." (deliberate deviation 3: the folder is dropped first, so a dot in
-// a folder name does not cut the name).
+// extension from its last "." (the folder is dropped first, so that a dot in a folder name does
+// not cut the name).
 std::u16string FilterBaseName(std::u16string_view filterPath);
 
 // The full path of "corvane.ini": the "install_dir" value below HKEY_LOCAL_MACHINE

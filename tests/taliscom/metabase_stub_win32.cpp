@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "identifiers.h"
 #include "metabase_store.h"
 #include "store_file.h"
 
@@ -18,10 +19,8 @@ namespace {
 
 using taliscom::MetabaseStore;
 
-constexpr GUID kClsidAdminBase = {
-    0xA9E69610, 0xB80D, 0x11D0, {0xB9, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0xE7, 0x50}};
-constexpr GUID kIidAdminBase = {
-    0x70B51430, 0xB6CA, 0x11D0, {0xB9, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0xE7, 0x50}};
+const GUID kClsidAdminBase = taliscom::ToNativeGuid<GUID>(taliscom::kClsidMSAdminBaseW);
+const GUID kIidAdminBase = taliscom::ToNativeGuid<GUID>(taliscom::kIidMSAdminBaseW);
 
 std::atomic<long> liveObjects{0};
 

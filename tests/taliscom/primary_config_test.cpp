@@ -23,7 +23,7 @@ void SetInstallDir(const std::string& base, const std::string& folder) {
 
 TEST(FilterBaseName, DropsTheFolderThenTheExtension) {
     EXPECT_EQ(FilterBaseName(u"/opt/pixwall/pixwall.so"), u"pixwall");
-    EXPECT_EQ(FilterBaseName(u"/opt/app.two/pixwall"), u"pixwall");  // deviation 3
+    EXPECT_EQ(FilterBaseName(u"/opt/app.two/pixwall"), u"pixwall");  // a dot in a folder
     EXPECT_EQ(FilterBaseName(u"/opt/app.two/pix.wall.so"), u"pix.wall");
     EXPECT_EQ(FilterBaseName(u"pixwall.so"), u"pixwall");
     EXPECT_EQ(FilterBaseName(u""), u"");
