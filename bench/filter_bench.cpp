@@ -99,12 +99,11 @@ BENCHMARK(BM_ProtectedRequest)
 
 // The configuration of a ListFolder, loaded once per size.
 const FilterConfig& ConfigWith(int entries) {
-    static std::map<int, std::unique_ptr<FilterConfig>> configs;
-    std::unique_ptr<FilterConfig>& config = configs[entries];
+    static std::map<int, std::shared_ptr<const FilterConfig>> configs;
+    std::shared_ptr<const FilterConfig>& config = configs[entries];
     if (!config) {
         ListFolder folder(entries);
-        config = std::make_unique<FilterConfig>(folder.folder.Path());
-        config->Load();
+        config = FilterConfig::Load(FilterConfig::Paths::Find(folder.folder.Path()));
     }
     return *config;
 }
@@ -129,8 +128,8 @@ void BM_ListTests_Linear(benchmark::State& state) {
         any |= clientWhite.Contains(kAddress) || clientWhite.Contains(kHost);
         any |= agentBlack.Contains(kAgent) || agentWhite.Contains(kAgent);
         any |= referrerBlack.Contains(kReferrerHost);
-        any |= text::EqualsIgnoreCase(kReferrerHost, kServer) ||
-               referrerWhite.Contains(kReferrerHost);
+        any |=
+            text::EqualsIgnoreCase(kReferrerHost, kServer) || referrerWhite.Contains(kReferrerHost);
         any |= urlBlack.Contains(std::string(kServer).append(kUrl));
         any |= urlWhite.Contains(std::string(kServer).append(kUrl));
         benchmark::DoNotOptimize(any);
@@ -166,10 +165,10 @@ BENCHMARK(BM_ListTests_Matcher)
 // Loading a configuration whose nine lists hold 10 000 entries each.
 void BM_ConfigLoad(benchmark::State& state) {
     ListFolder folder(static_cast<int>(state.range(0)));
+    const FilterConfig::Paths paths = FilterConfig::Paths::Find(folder.folder.Path());
     for (auto _ : state) {
-        FilterConfig config(folder.folder.Path());
-        config.Load();
-        benchmark::DoNotOptimize(config.IsBlockedType("gif"));
+        const auto config = FilterConfig::Load(paths);
+        benchmark::DoNotOptimize(config->IsBlockedType("gif"));
     }
 }
 BENCHMARK(BM_ConfigLoad)->Arg(10000)->Unit(benchmark::kMillisecond);

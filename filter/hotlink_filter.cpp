@@ -43,14 +43,14 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     watcher_.reset();
     log_.reset(new (std::nothrow) ActivityLog);
     accessTable_.reset(new (std::nothrow) DynamicAccessTable);
-    std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(moduleFolder));
-    if (config) config->Load();
+    const std::shared_ptr<const FilterConfig> config =
+        FilterConfig::Load(FilterConfig::Paths::Find(moduleFolder));
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
     config_.Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
-    if (watcher_ && config) watcher_->Start(config->moduleFolder());
+    if (watcher_ && config) watcher_->Start(config->paths().moduleFolder);
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
     version->dwFlags |=
@@ -71,8 +71,9 @@ void HotlinkFilter::RebuildConfiguration() {
     {
         const auto current = config_.Read();
         if (!current) return;
-        fresh = current->Reloaded();
-    }  // publishing waits for the readers of the old snapshot, this one included
+        fresh = FilterConfig::Load(current->paths());
+    }                    // publishing waits for the readers of the old snapshot, this one included
+    if (!fresh) return;  // out of memory: requests keep the snapshot they have
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
     if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
     config_.Publish(std::move(fresh));

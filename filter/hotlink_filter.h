@@ -46,6 +46,7 @@ class HotlinkFilter {
     DWORD SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view url,
                             std::string_view alternateUrl);
 
+    // For tests.
     DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 

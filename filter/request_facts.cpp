@@ -52,22 +52,14 @@ std::string_view Take(std::string_view value, char* buffer, DWORD size) {
     return std::string_view(buffer, value.size());
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer) {
     const std::string_view raw = url.substr(0, std::min(url.find('?'), std::size_t{kUrlBuffer}));
     std::size_t size = 0;
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 2 < raw.size() && HexDigit(raw[i + 1]) >= 0 &&
-            HexDigit(raw[i + 2]) >= 0) {
-            buffer[size++] = static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2]));
+        if (const auto byte = text::DecodeEscapeAt(raw, i)) {
+            buffer[size++] = *byte;
             i += 2;
         } else {
             buffer[size++] = raw[i];

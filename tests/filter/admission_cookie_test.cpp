@@ -58,8 +58,8 @@ TEST(AdmissionCookie, OnlyTheAddressItWasMadeForIsAdmitted) {
     folder.Write("corvane.ini", "");
     folder.Write("blocked_types.txt", "gif\n");
     folder.Write("pixwall.ini", "[DynamicAuthorization]\nusecookie=yes\n");
-    FilterConfig config(folder.Path());
-    config.Load();
+    const auto loaded = FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
+    const FilterConfig& config = *loaded;
     const std::string cookie = "PIXWALLID=" + v;
     auto facts = [&](std::string_view address, std::string_view header) {
         return std::make_unique<RequestFacts>(

@@ -74,8 +74,8 @@ TEST_P(PipelineTest, DecidesAsTheRulesSay) {
     Files files = WithBlockedTypes(c.files);
     if (!files.count("pixwall.ini")) files["pixwall.ini"] = Ini("");
     for (const auto& [name, content] : files) folder.Write(name, content);
-    FilterConfig config(folder.Path());
-    config.Load();
+    const auto loaded = FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
+    const FilterConfig& config = *loaded;
     DynamicAccessTable table;
     const RequestFacts facts({.serverName = c.request.server,
                               .url = c.request.url,

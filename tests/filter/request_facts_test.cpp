@@ -41,15 +41,14 @@ class FactsTest : public testing::Test {
         folder.Write("pixwall.ini",
                      "[alternates]\ngif=http://imgserver:8080/stop.gif\ndefault=/bare.gif\n"
                      "[DynamicAuthorization]\nusecookie=yes\n");
-        config = std::make_unique<FilterConfig>(folder.Path());
-        config->Load();
+        config = FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
     }
     RequestFacts Build(FakeRequest& request) {
         return RequestFacts(request.Context(), request.Headers(), *config);
     }
 
     TempFolder folder;
-    std::unique_ptr<FilterConfig> config;
+    std::shared_ptr<const FilterConfig> config;
 };
 
 TEST_F(FactsTest, ValuesAreTakenAsSent) {

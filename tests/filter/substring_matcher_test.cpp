@@ -89,8 +89,8 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
         if (random() % 3 == 0) list.RewriteUserAgentEntries();
 
         for (int v = 0; v < 12; ++v) {
-            const std::size_t length = random() % 2 ? kLengths[random() % std::size(kLengths)]
-                                                    : random() % 13;
+            const std::size_t length =
+                random() % 2 ? kLengths[random() % std::size(kLengths)] : random() % 13;
             std::string value = RandomText(random, length);
             if (random() % 2) {
                 // Mostly bytes that start no entry, so that whole runs of them are passed over.
