@@ -63,8 +63,7 @@ int ManagerApp::Run(std::string_view arguments) {
         ClearEverywhere();
         return 0;
     }
-    screen_.RunDeployDialog(*catalog_, *config_, machine_);
-    return 0;
+    return screen_.RunDeployDialog(*catalog_, *config_, machine_) ? 0 : 1;
 }
 
 // Failures are neither shown nor stop the loop: clear mode shows no window at all.

@@ -14,12 +14,12 @@
 class ManagerApp {
   public:
     // Where the program shows itself: the start-up message boxes (no owner window) and the
-    // deployment dialog, which returns when it closes.
+    // deployment dialog, which returns when it closes (false when it could not be shown).
     class Screen {
       public:
         virtual ~Screen() = default;
         virtual void ShowStartupMessage(const MessageRequest& message) = 0;
-        virtual void RunDeployDialog(SiteCatalog& catalog, const ProfileReader& config,
+        virtual bool RunDeployDialog(SiteCatalog& catalog, const ProfileReader& config,
                                      Machine& machine) = 0;
     };
 
@@ -44,7 +44,7 @@ class ManagerApp {
     ManagerApp& operator=(const ManagerApp&) = delete;
 
     // Runs the program once; `arguments` is the command line after the program name. The exit
-    // status: 0, or 1 after a failed check.
+    // status: 0, or 1 after a failed check or when the dialog could not be shown.
     int Run(std::string_view arguments);
 
     // "/clear" anywhere in the arguments, case-sensitive, also as the start of a longer word.

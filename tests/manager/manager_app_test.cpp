@@ -19,8 +19,9 @@ class FakeScreen final : public ManagerApp::Screen {
   public:
     explicit FakeScreen(std::vector<std::string>& log) : log_(log) {}
     void ShowStartupMessage(const MessageRequest& message) override { messages.push_back(message); }
-    void RunDeployDialog(SiteCatalog&, const ProfileReader& config, Machine&) override {
+    bool RunDeployDialog(SiteCatalog&, const ProfileReader& config, Machine&) override {
         log_.push_back("Dialog(" + config.Path() + ")");
+        return true;
     }
     std::vector<MessageRequest> messages;
 
