@@ -35,7 +35,7 @@ std::string WinePath(const std::string& unixPath) {
     return path;
 }
 
-DWORD Run(std::string command, DWORD timeout = 60000) {
+DWORD RunAndWait(std::string command, DWORD timeout = 60000) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -69,7 +69,7 @@ std::string Regsvr32(const char* options) {
 class MachineEnvironment : public testing::Environment {
   public:
     void SetUp() override {
-        ASSERT_EQ(Run(Regsvr32("")), 0u);
+        ASSERT_EQ(RunAndWait(Regsvr32("")), 0u);
         const std::string server = std::string(kAdminBaseKey) + "\\InprocServer32";
         SetString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, WinePath(METABASE_STUB_DLL));
         SetString(HKEY_CLASSES_ROOT, server.c_str(), "ThreadingModel", "Both");
@@ -78,7 +78,7 @@ class MachineEnvironment : public testing::Environment {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kAdminBaseKey);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\W3SVC");
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstallKey);
-        Run(Regsvr32("/u"));
+        RunAndWait(Regsvr32("/u"));
     }
 };
 
@@ -197,12 +197,12 @@ void SaveScreenshot(const std::string& path) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
-    info.bmiHeader = {.biSize = sizeof(BITMAPINFOHEADER),
-                      .biWidth = width,
-                      .biHeight = height,
-                      .biPlanes = 1,
-                      .biBitCount = 24,
-                      .biCompression = BI_RGB};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, bitmap);
@@ -283,9 +283,9 @@ TEST_F(CorvaneTest, IisThreeIsNotEnough) {
 }
 
 TEST_F(CorvaneTest, AnUnregisteredComponentIsReported) {
-    ASSERT_EQ(Run(Regsvr32("/u")), 0u);
+    ASSERT_EQ(RunAndWait(Regsvr32("/u")), 0u);
     const std::string text = StartupMessage(folder_.Path());
-    ASSERT_EQ(Run(Regsvr32("")), 0u);
+    ASSERT_EQ(RunAndWait(Regsvr32("")), 0u);
     EXPECT_EQ(text,
               "The OrlenTek.FilterManager COM Object is not registered correctly.\r\n"
               "Please re-install and try again.");
@@ -333,6 +333,21 @@ TEST_F(CorvaneTest, TheDialogListsGreysAndInstallsOnOk) {
     EXPECT_EQ(corvane.Wait(), std::optional<DWORD>(0));
     EXPECT_TRUE(InstalledAt("/lm/w3svc"));
     EXPECT_FALSE(InstalledAt("/lm/w3svc/2"));
+}
+
+TEST_F(CorvaneTest, TheSystemMenuCommandShowsTheAboutBox) {
+    Corvane corvane(folder_.Path(), "");
+    HWND dialog = corvane.FindWindowOf("Corvane (Hot-link protection)");
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_SYSCOMMAND, 16, 0);
+    HWND about = corvane.FindWindowOf("About Corvane");
+    ASSERT_NE(about, nullptr);
+    EXPECT_NE(FindWindowExA(about, nullptr, "Static", "Corvane 1.0"), nullptr);
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
+    EXPECT_FALSE(IsWindow(about));
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(corvane.Wait(), std::optional<DWORD>(0));
 }
 
 TEST_F(CorvaneTest, CancelChangesNothing) {
