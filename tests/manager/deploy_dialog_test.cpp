@@ -128,6 +128,8 @@ struct ApplyCase {
     bool closed = true;
 };
 
+void PrintTo(const ApplyCase& c, std::ostream* out) { *out << c.name; }
+
 class ApplyTable : public DeployDialogTest, public testing::WithParamInterface<ApplyCase> {};
 
 TEST_P(ApplyTable, MakesTheCallsOfItsCase) {

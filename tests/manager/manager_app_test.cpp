@@ -39,6 +39,8 @@ struct StartCase {
     std::optional<MessageRequest> message{};  // the one box shown, if any
 };
 
+void PrintTo(const StartCase& c, std::ostream* out) { *out << c.name; }
+
 MessageRequest Box(const char* text, MessageIcon icon) {
     return {.text = text, .caption = "corvane", .buttons = MessageButtons::Ok, .icon = icon};
 }
@@ -124,6 +126,8 @@ struct ClearCase {
     std::vector<std::string> removals{};
     bool dialog = false;
 };
+
+void PrintTo(const ClearCase& c, std::ostream* out) { *out << c.name; }
 
 class ClearTable : public testing::TestWithParam<ClearCase> {};
 

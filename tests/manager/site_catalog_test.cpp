@@ -34,6 +34,8 @@ struct CatalogCase {
     std::string lastError{};
 };
 
+void PrintTo(const CatalogCase& c, std::ostream* out) { *out << c.name; }
+
 class SiteCatalogTable : public testing::TestWithParam<CatalogCase> {};
 
 TEST_P(SiteCatalogTable, MakesTheCallsAndRecordsTheOutcome) {
@@ -175,6 +177,8 @@ struct MessageCase {
     std::string system{};   // the system's text for it
     std::string text{};
 };
+
+void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
 
 class FormatSystemMessageTable : public testing::TestWithParam<MessageCase> {};
 
