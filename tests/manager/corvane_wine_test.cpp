@@ -117,7 +117,8 @@ class Corvane {
     }
     HANDLE Process() const { return process_.hProcess; }
 
-    // A top-level window of this process with the class and caption, waited for.
+    // A top-level window of this process with the class and caption, polled for while the
+    // program starts or reacts.
     HWND FindWindowOf(const char* caption) const {
         for (int i = 0; i < 300; ++i) {
             for (HWND window = FindWindowExA(nullptr, nullptr, kDialogClass, caption);
@@ -320,8 +321,7 @@ TEST_F(CorvaneTest, TheDialogListsGreysAndInstallsOnOk) {
     list.SetChecked(1, true);
     list.SetChecked(2, false);
     EXPECT_THAT(list.Marks(), testing::ElementsAre(true, false, true));
-    UpdateWindow(dialog);
-    Sleep(500);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     SaveScreenshot(SCREENSHOT_BMP);
 
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
