@@ -6,8 +6,7 @@
 ; Built by CMake (target "installer") with these definitions:
 ;   OUTFILE       the setup program to write
 ;   PIXWALL_DLL, TALISCOM_DLL, CORVANE_EXE   the Windows binaries
-;   FILES_DIR     the shipped settings and rule lists of this folder
-;   DEMO_DIR      the demo's rule lists, whose comments and examples fit any site
+;   FILES_DIR     the shipped settings file and rule lists
 ;   VERSION       the product version
 ;   CORVANE_ICON  the icon of the setup program and the uninstaller
 
@@ -22,6 +21,7 @@ SetCompressor /SOLID lzma
 !define PRODUCT "Pixwall"
 !define INSTALL_KEY "Software\orlentek\pixwall"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pixwall"
+!define CLASS_KEY "CLSID\{9E5D60B0-96C5-4B84-A89D-F132BCEBDC87}"
 !define IIS_KEY "SYSTEM\CurrentControlSet\Services\W3SVC\Parameters"
 !define MENU_FOLDER "$SMPROGRAMS\Pixwall"
 !define ERROR_ELEVATION_REQUIRED 740
@@ -50,25 +50,25 @@ lists lie in the install folder; edits take effect without a restart."
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; The settings file and the nine rule lists, each given to ACTION as (folder, file name).
+; The settings file and the nine rule lists, each given to ACTION by file name.
 !macro ForEachConfigFile ACTION
-  !insertmacro ${ACTION} "${FILES_DIR}" "pixwall.ini"
-  !insertmacro ${ACTION} "${FILES_DIR}" "blocked_types.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "referrer_whitelist.txt"
-  !insertmacro ${ACTION} "${FILES_DIR}" "referrer_blacklist.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "client_whitelist.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "client_blacklist.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "ua_whitelist.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "ua_blacklist.txt"
-  !insertmacro ${ACTION} "${DEMO_DIR}" "url_whitelist.txt"
-  !insertmacro ${ACTION} "${FILES_DIR}" "url_blacklist.txt"
+  !insertmacro ${ACTION} "pixwall.ini"
+  !insertmacro ${ACTION} "blocked_types.txt"
+  !insertmacro ${ACTION} "referrer_whitelist.txt"
+  !insertmacro ${ACTION} "referrer_blacklist.txt"
+  !insertmacro ${ACTION} "client_whitelist.txt"
+  !insertmacro ${ACTION} "client_blacklist.txt"
+  !insertmacro ${ACTION} "ua_whitelist.txt"
+  !insertmacro ${ACTION} "ua_blacklist.txt"
+  !insertmacro ${ACTION} "url_whitelist.txt"
+  !insertmacro ${ACTION} "url_blacklist.txt"
 !macroend
 
-!macro ShipFile FOLDER NAME
-  File "${FOLDER}/${NAME}"
+!macro ShipFile NAME
+  File "${FILES_DIR}/${NAME}"
 !macroend
 
-!macro RemoveUnchangedFile FOLDER NAME
+!macro RemoveUnchangedFile NAME
   Push "${NAME}"
   Call un.RemoveIfUnchanged
 !macroend
@@ -211,10 +211,12 @@ FunctionEnd
 
 Section "Uninstall"
   ; First the filter leaves every web site, so that no site keeps loading a file that is about
-  ; to vanish. Corvane checks for IIS and would stop with a message box where there is none;
-  ; without IIS there is nothing to clear anyway.
+  ; to vanish. Corvane checks for IIS and for the component and would stop with a message box,
+  ; which nobody answers in an unattended removal; without either there is nothing it can clear.
   ReadRegDWORD $0 HKLM "${IIS_KEY}" "MajorVersion"
+  ReadRegStr $1 HKCR "${CLASS_KEY}\InprocServer32" ""
   ${If} $0 U> 3
+  ${AndIf} $1 != ""
   ${AndIf} ${FileExists} "$INSTDIR\corvane.exe"
   ${AndIf} ${FileExists} "$INSTDIR\corvane.ini"
     SetOutPath "$INSTDIR"

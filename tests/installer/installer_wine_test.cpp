@@ -209,7 +209,7 @@ TEST_F(InstallerTest, SilentInstallLaysOutTheFolderAndRegistersEverything) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
     EXPECT_TRUE(std::filesystem::is_directory(InstalledPath("LogFiles")));
-    EXPECT_THAT(folder_.Read("Pixwall/blocked_types.txt"), HasSubstr("\ngif\n"));
+    EXPECT_THAT(folder_.Read("Pixwall/blocked_types.txt"), HasSubstr("\r\ngif\r\n"));
 
     const std::string ini = InstalledPath("corvane.ini");
     EXPECT_EQ(IniValue(ini, "filtername"), "pixwall");
