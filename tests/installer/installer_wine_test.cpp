@@ -269,6 +269,21 @@ TEST_F(InstallerTest, UninstallTakesTheFilterOutAndKeepsLogsAndEditedLists) {
     EXPECT_FALSE(std::filesystem::exists(CommonPrograms() + L"\\Pixwall\\Corvane.lnk"));
 }
 
+// Corvane would stop at its IIS check with a message box that nobody answers.
+TEST_F(InstallerTest, WithoutIisTheUninstallerRemovesEverythingWithoutWaitingForCorvane) {
+    ASSERT_EQ(Install(), 0u);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kIisKey, "MajorVersion");
+    const DWORD uninstalled = Uninstall();
+    const DWORD version = 4;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kIisKey, "MajorVersion", REG_DWORD, &version,
+                    sizeof version);
+    EXPECT_EQ(uninstalled, 0u);
+    std::vector<std::string> left = FilesBelow(installDir_);
+    std::erase(left, "uninstall.exe");
+    EXPECT_THAT(left, testing::IsEmpty());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
 TEST_F(InstallerTest, AnUpgradeReplacesTheProgramsAndKeepsTheAdministratorsFiles) {
     ASSERT_EQ(Install(), 0u);
     const std::string shippedModule = folder_.Read("Pixwall/pixwall.dll");
