@@ -1,8 +1,7 @@
 // The link through the component's Linux exports: taliscom.so's objects have the interface's
 // slots, and the object is created by its class identifier through the registry stand-in.
-#include "component_abi.h"
-#include "component_instance.h"
 #include "filter_manager_link.h"
+#include "taliscom.h"
 
 namespace {
 

@@ -2,14 +2,10 @@
 // as BSTRs the program allocates and frees, the server list as a SAFEARRAY of VARIANTs and the
 // installed state converted to a 16-bit integer.
 #include <windows.h>
-// clang-format off
 #include <ole2.h>
-#include <oaidl.h>
-#include "taliscom_idl.h"
-// clang-format on
 
-#include "component_instance.h"
 #include "filter_manager_link.h"
+#include "taliscom.h"
 
 namespace {
 
