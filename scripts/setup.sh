@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev
-  libboost-dev
+  libboost-dev libncurses-dev tmux xvfb nsis
 )
 # Wanted by the tests but not needed to build or run: the browser test skips without it.
 optional=(chromium)

@@ -27,6 +27,12 @@ inline constexpr long kRegistryAccessDenied = 5;  // ERROR_ACCESS_DENIED
 std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::string& subKey,
                                               const std::string& valueName, std::size_t bufferSize);
 
+// A value below root\subKey read into a 4-byte number, whatever its type (a DWORD, or the bytes
+// of a string that fits with its terminating NUL). Absent when the key or value is missing or
+// does not fit.
+std::optional<std::uint32_t> ReadRegistryNumber(RegistryRoot root, const std::string& subKey,
+                                                const std::string& valueName);
+
 // Whether root\subKey exists.
 bool RegistryKeyExists(RegistryRoot root, const std::string& subKey);
 

@@ -76,6 +76,23 @@ std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::stri
     return *text;
 }
 
+std::optional<std::uint32_t> ReadRegistryNumber(RegistryRoot root, const std::string& subKey,
+                                                const std::string& valueName) {
+    const RegistryTree tree = LoadRegistryFile();
+    const auto key = tree.find(KeyPath(root, subKey));
+    if (key == tree.end()) return std::nullopt;
+    const auto value = key->second.values.find(valueName);
+    if (value == key->second.values.end()) return std::nullopt;
+    if (const auto* number = std::get_if<std::uint32_t>(&value->second)) return *number;
+    const std::string& text = std::get<std::string>(value->second);
+    if (text.size() + 1 > sizeof(std::uint32_t)) return std::nullopt;
+    std::uint32_t number = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        number |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+    }
+    return number;
+}
+
 bool RegistryKeyExists(RegistryRoot root, const std::string& subKey) {
     return Exists(LoadRegistryFile(), KeyPath(root, subKey));
 }

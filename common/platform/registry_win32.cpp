@@ -31,6 +31,21 @@ std::optional<std::string> ReadRegistryString(RegistryRoot root, const std::stri
     return std::string(buffer.data());
 }
 
+std::optional<std::uint32_t> ReadRegistryNumber(RegistryRoot root, const std::string& subKey,
+                                                const std::string& valueName) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey(root), subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    const LONG status = RegQueryValueExA(key, valueName.empty() ? nullptr : valueName.c_str(),
+                                         nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return static_cast<std::uint32_t>(number);
+}
+
 }  // namespace platform
 
 namespace platform {
