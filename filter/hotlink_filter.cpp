@@ -4,6 +4,7 @@
 #include <new>
 
 #include "admission_cookie.h"
+#include "log_messages.h"
 #include "platform/string_resource.h"
 
 namespace {
@@ -25,7 +26,7 @@ HotlinkFilter::HotlinkFilter(DynamicAccessTable::Clock clock) : clock_(std::move
 HotlinkFilter::~HotlinkFilter() {
     if (watcher_) watcher_->Stop();
     watcher_.reset();
-    if (log_) log_->Write("Pixwall for IIS stopped");
+    if (log_) log_->Write(log_messages::kStopped);
     log_.reset();
     accessTable_.reset();
     Publish(nullptr);
@@ -48,7 +49,7 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
     Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
-    if (log_) log_->Write("Pixwall for IIS started");
+    if (log_) log_->Write(log_messages::kStarted);
     if (watcher_ && config) watcher_->Start(config->moduleFolder());
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
@@ -111,7 +112,7 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
                                           HTTP_FILTER_PREPROC_HEADERS* headers) {
     // Exactly one request takes each change, and is then judged under the new configuration.
     if (watcher_ && watcher_->TakeChange()) {
-        if (log_) log_->Write("Rebuilding configuration due to changes");
+        if (log_) log_->Write(log_messages::kRebuilding);
         RebuildConfiguration();
     }
 
@@ -126,42 +127,38 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
     const bool isProtected = config.IsBlockedType(facts.fileType);
     if (isProtected) {
         if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
-            return Block("Blocking %s : Client %s is black listed", facts, &facts.clientAddress);
+            return Block(log_messages::kClientBlackListed, facts, &facts.clientAddress);
         }
         if (config.IsClientWhiteListed(facts.clientAddress, facts.clientHost)) {
-            return Allow("Allowing %s : Client %s is white listed", facts, &facts.clientAddress);
+            return Allow(log_messages::kClientWhiteListed, facts, &facts.clientAddress);
         }
         if (!facts.userAgent.empty()) {
             if (config.IsUserAgentBlackListed(facts.userAgent)) {
-                return Block("Blocking %s : User Agent %s is black listed", facts,
-                             &facts.userAgent);
+                return Block(log_messages::kUserAgentBlackListed, facts, &facts.userAgent);
             }
             if (config.IsUserAgentWhiteListed(facts.userAgent)) {
-                return Allow("Allowing %s : User Agent %s is white listed", facts,
-                             &facts.userAgent);
+                return Allow(log_messages::kUserAgentWhiteListed, facts, &facts.userAgent);
             }
         }
         if (!facts.referrerHost.empty()) {
             if (config.IsReferrerBlackListed(facts.referrerHost)) {
-                return Block("Blocking %s : Referrer %s is black listed", facts,
-                             &facts.referrerHost);
+                return Block(log_messages::kReferrerBlackListed, facts, &facts.referrerHost);
             }
             if (config.IsReferrerWhiteListed(facts.referrerHost, facts.serverName)) {
-                return Allow("Allowing %s : Referrer %s is white listed", facts,
-                             &facts.referrerHost);
+                return Allow(log_messages::kReferrerWhiteListed, facts, &facts.referrerHost);
             }
         } else if (config.blockNullReferrer()) {
-            return Block("Blocking %s : Referrer is null for %s", facts, &facts.clientAddress);
+            return Block(log_messages::kReferrerNull, facts, &facts.clientAddress);
         }
         if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
-            return Block("Blocking %s : Url is black listed", facts, nullptr);
+            return Block(log_messages::kUrlBlackListed, facts, nullptr);
         }
         if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
-            return Allow("Allowing %s : Url is white listed", facts, nullptr);
+            return Allow(log_messages::kUrlWhiteListed, facts, nullptr);
         }
     }
     if (!config.dynamicAuthorization()) {
-        return Allow("Allowing %s : No block rules for %s", facts, &facts.clientAddress);
+        return Allow(log_messages::kNoBlockRules, facts, &facts.clientAddress);
     }
     return AuthorizeDynamically(facts, config, isProtected);
 }
@@ -181,13 +178,12 @@ DWORD HotlinkFilter::AuthorizeDynamically(const RequestFacts& facts, const Filte
         return SF_STATUS_REQ_NEXT_NOTIFICATION;
     }
     if (config.useCookie() && CookieAdmissionValid(facts)) {
-        return Allow("Allowing %s : Dynamic access (cookie) granted for %s", facts,
-                     &facts.clientAddress);
+        return Allow(log_messages::kDynamicCookieGranted, facts, &facts.clientAddress);
     }
     if (accessTable_ && accessTable_->IsAdmitted(facts.clientAddress)) {
-        return Allow("Allowing %s : Dynamic access granted for %s", facts, &facts.clientAddress);
+        return Allow(log_messages::kDynamicGranted, facts, &facts.clientAddress);
     }
-    return Block("Blocking %s : Dynamic access denied for %s", facts, &facts.clientAddress);
+    return Block(log_messages::kDynamicDenied, facts, &facts.clientAddress);
 }
 
 DWORD HotlinkFilter::SendBlockResponse(const RequestFacts& facts) {
@@ -197,7 +193,7 @@ DWORD HotlinkFilter::SendBlockResponse(const RequestFacts& facts) {
                                        const_cast<char*>("404 Not Found"), 0, 0);
         return SF_STATUS_REQ_FINISHED;
     }
-    if (log_) log_->Writef("Sending alternate resource for %s", facts.url.c_str());
+    if (log_) log_->Writef(log_messages::kSendingAlternate, facts.url.c_str());
     context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0);
     std::string location = "Location: " + facts.alternateUrl + "\n";
     context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
