@@ -143,6 +143,14 @@ std::string HtmlReport::Bytes(std::uint64_t value) {
     return Format(scaled < 10 ? "%.1f " : "%.0f ", scaled) + kUnits[unit];
 }
 
+HtmlReport::HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats> files)
+    : summary_(summary), files_(std::move(files)) {
+    std::stable_sort(files_.begin(), files_.end(), [](const auto& a, const auto& b) {
+        if (a.first.has_value() != b.first.has_value()) return a.first.has_value();
+        return a.first != b.first ? a.first < b.first : a.path < b.path;
+    });
+}
+
 void HtmlReport::SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root) {
     sizes_ = &sizes;
     cost_ = total;
@@ -227,9 +235,9 @@ void HtmlReport::RenderTotals(std::string& out) const {
                "</span>";
     }
     out += ".</p><p class=\"note" + std::string(summary_.NotUnderstood() > 0 ? " warn" : "") +
-           "\" id=\"not-understood\" data-value=\"" + std::to_string(summary_.NotUnderstood()) +
-           "\">" + Number(summary_.NotUnderstood()) +
-           (summary_.NotUnderstood() == 1 ? " line was" : " lines were") +
+           "\"><span id=\"not-understood\" data-value=\"" +
+           std::to_string(summary_.NotUnderstood()) + "\">" + Number(summary_.NotUnderstood()) +
+           (summary_.NotUnderstood() == 1 ? "</span> line was" : "</span> lines were") +
            " not understood and skipped (another version's messages, damaged or cut "
            "lines).</p></section>";
 }
@@ -254,7 +262,8 @@ void HtmlReport::RenderTimeline(std::string& out) const {
     const double plotWidth = kChartWidth - kLeft - kRight;
     const double plotHeight = kChartHeight - kTop - kBottom;
     const double slot = plotWidth / static_cast<double>(bins.size());
-    const double barWidth = std::max(slot * 0.8, std::min(slot, 1.0));
+    // Thin bars for many bins, never a slab for a few.
+    const double barWidth = std::min(std::max(slot * 0.8, std::min(slot, 1.0)), 40.0);
     const auto y = [&](std::uint64_t value) {
         return kTop + plotHeight -
                plotHeight * static_cast<double>(value) / static_cast<double>(top);

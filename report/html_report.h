@@ -18,8 +18,8 @@ class HtmlReport {
     // Periods up to this long are drawn by the hour, longer ones by the day.
     static constexpr std::int64_t kMaxHourlySpan = 96;
 
-    HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats> files)
-        : summary_(summary), files_(std::move(files)) {}
+    // The logs are listed by their first time stamp, whatever order they were read in.
+    HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats> files);
 
     // With the document root: what the blocked requests would have cost.
     void SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root);

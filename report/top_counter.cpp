@@ -18,7 +18,7 @@ void TopCounter::Forget() {
     std::vector<std::uint64_t> counts;
     counts.reserve(counts_.size());
     for (const auto& entry : counts_) counts.push_back(entry.second);
-    const auto middle = counts.begin() + static_cast<std::ptrdiff_t>(counts.size() / 2);
+    const auto middle = counts.begin() + static_cast<std::ptrdiff_t>((counts.size() - 1) / 2);
     std::nth_element(counts.begin(), middle, counts.end());
     const std::uint64_t threshold = *middle;
     std::erase_if(counts_, [threshold](const auto& entry) { return entry.second <= threshold; });
