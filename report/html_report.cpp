@@ -15,9 +15,9 @@ header p{margin:4px 0 0;color:#c5ccd4}
 main{max-width:1040px;margin:0 auto;padding:20px 28px 40px}
 section{background:var(--panel);border:1px solid var(--line);border-radius:8px;padding:16px 20px;margin:0 0 18px}
 h2{font-size:15px;margin:0 0 12px;font-weight:600}
-.cards{display:grid;grid-template-columns:repeat(auto-fit,minmax(118px,1fr));gap:12px}
+.cards{display:grid;grid-template-columns:repeat(auto-fit,minmax(112px,1fr));gap:12px}
 .card{border:1px solid var(--line);border-radius:8px;padding:10px 12px;background:#fafbfc}
-.card span{display:block;color:var(--muted);font-size:12px}
+.card span{display:block;color:var(--muted);font-size:12px;white-space:nowrap}
 .card strong{font-size:22px;font-weight:600}
 .card.allowed strong{color:var(--allowed)}.card.blocked strong{color:var(--blocked)}
 .note{color:var(--muted);margin:10px 0 0}
@@ -52,15 +52,16 @@ std::string Format(const char* format, double a, double b = 0, double c = 0, dou
     return text;
 }
 
-// The smallest of 1, 2, 2.5, 5 times a power of ten that is at least `value`.
+// The top of the scale: four steps of 1, 2, 2.5 or 5 times a power of ten, at least `value`.
 std::uint64_t NiceCeiling(std::uint64_t value) {
-    if (value <= 4) return 4;
+    const std::uint64_t quarter = (value + 3) / 4;
+    if (quarter <= 1) return 4;
     std::uint64_t power = 1;
-    while (power * 10 < value) power *= 10;
-    for (const std::uint64_t step : {power, 2 * power, 5 * power / 2, 5 * power, 10 * power}) {
-        if (step >= value && step % 4 == 0) return step;
+    while (power * 10 < quarter) power *= 10;
+    for (const std::uint64_t step : {power, 2 * power, 5 * power / 2, 5 * power}) {
+        if (step >= quarter) return 4 * step;
     }
-    return ((value + 3) / 4) * 4;
+    return 40 * power;
 }
 
 struct RuleRow {
@@ -304,6 +305,7 @@ void HtmlReport::RenderTimeline(std::string& out) const {
     const std::size_t every = std::max<std::size_t>(1, (bins.size() + 11) / 12);
     for (std::size_t i = 0; i < bins.size(); i += every) {
         const double x = kLeft + slot * (static_cast<double>(i) + 0.5);
+        if (x + 36 > kChartWidth) break;  // the label would be cut at the edge
         const std::string& label = bins[i].label;
         const std::string shown = byHour ? label.substr(5) : label;  // "12-31 23:00"
         out += Format("<text x=\"%.1f\" y=\"%.0f\" text-anchor=\"middle\">", x,
