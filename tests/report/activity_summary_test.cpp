@@ -5,18 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "summary_feed.h"
+
 namespace {
 
 using Counts = ActivitySummary::Counts;
-
-void Feed(ActivitySummary& summary, const std::vector<std::string>& lines) {
-    const LogLineParser parser;
-    for (const std::string& line : lines) {
-        const auto parsed = parser.Parse(line);
-        ASSERT_TRUE(parsed) << line;
-        summary.Add(*parsed);
-    }
-}
 
 std::int64_t HourOf(const char* stamp) { return LogTime::Parse(stamp)->Hour(); }
 

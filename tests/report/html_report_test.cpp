@@ -4,16 +4,9 @@
 
 #include <regex>
 
-namespace {
+#include "summary_feed.h"
 
-void Feed(ActivitySummary& summary, const std::vector<std::string>& lines) {
-    const LogLineParser parser;
-    for (const std::string& line : lines) {
-        const auto parsed = parser.Parse(line);
-        ASSERT_TRUE(parsed) << line;
-        summary.Add(*parsed);
-    }
-}
+namespace {
 
 std::string Shown(const std::string& page, const std::string& id) {
     std::smatch match;
