@@ -219,11 +219,21 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
 
 std::u16string MetabaseConnection::ReadFilterLoadOrder(std::u16string_view serverPath) {
     if (Failed(Connect())) return {};
+    return TryReadFilterLoadOrder(serverPath).value_or(std::u16string());
+}
+
+std::optional<std::u16string> MetabaseConnection::TryReadFilterLoadOrder(
+    std::u16string_view serverPath) {
+    if (Failed(Connect())) return std::nullopt;
     MetadataHandle key = 0;
-    if (Failed(Open(FiltersNode(serverPath), kRead, key))) return {};
+    const HResult opened = Open(FiltersNode(serverPath), kRead, key);
+    if (opened == hr::kPathNotFound) return std::u16string();
+    if (Failed(opened)) return std::nullopt;
     KeyGuard guard(*metabase_, key);
     std::u16string order;
-    if (Failed(ReadString(key, kMdFilterLoadOrder, order))) return {};
+    const HResult read = ReadString(key, kMdFilterLoadOrder, order);
+    if (read == hr::kDataNotFound) return std::u16string();
+    if (Failed(read)) return std::nullopt;
     return order;
 }
 
@@ -231,7 +241,11 @@ HResult MetabaseConnection::WriteFilterLoadOrder(std::u16string_view serverPath,
                                                  std::u16string_view text) {
     if (const HResult result = Connect(); Failed(result)) return result;
     MetadataHandle key = 0;
-    if (Failed(Open(FiltersNode(serverPath), kWrite, key))) return hr::kOk;
+    // A node that is not there has no load order to write. Any other failure (a key held busy
+    // by another writer past the time-out) is reported: taking it for success loses the change.
+    const HResult opened = Open(FiltersNode(serverPath), kWrite, key);
+    if (opened == hr::kPathNotFound) return hr::kOk;
+    if (Failed(opened)) return opened;
     KeyGuard guard(*metabase_, key);
     return WriteString(key, kMdFilterLoadOrder, text);
 }
@@ -254,7 +268,11 @@ bool MetabaseConnection::RemoveFilter(std::u16string_view serverPath,
     // With an empty name DeleteKey "/" would remove the Filters
     // node itself. It is refused and nothing changes.
     if (filterName.empty()) return false;
-    const std::u16string order = ReadFilterLoadOrder(serverPath);
+    // An order that exists but cannot be read now is not an empty one: removing the key while
+    // the order still names it would leave the two out of step.
+    const auto read = TryReadFilterLoadOrder(serverPath);
+    if (!read) return false;
+    const std::u16string& order = *read;
     if (!order.empty()) {
         std::u16string rebuilt;
         for (const auto& entry : SplitAtCommas(order)) {
@@ -310,7 +328,10 @@ bool MetabaseConnection::AddFilterKeys(std::u16string_view serverPath,
 bool MetabaseConnection::AddFilter(std::u16string_view serverPath, std::u16string_view filterName,
                                    std::u16string_view filterPath) {
     if (!AddFilterKeys(serverPath, filterName, filterPath)) return false;
-    const std::u16string order = ReadFilterLoadOrder(serverPath);
+    // Rewriting an order that could not be read would drop every other filter from it.
+    const auto read = TryReadFilterLoadOrder(serverPath);
+    if (!read) return false;
+    const std::u16string& order = *read;
     const std::u16string updated =
         order.empty() ? std::u16string(filterName) : order + u"," + std::u16string(filterName);
     return Succeeded(WriteFilterLoadOrder(serverPath, updated));

@@ -38,6 +38,10 @@ class MetabaseConnection {
     // negative code on a metabase failure. An empty description names "/lm/w3svc".
     HResult FindServerPath(std::u16string_view description, std::u16string& serverPath);
     std::u16string ReadFilterLoadOrder(std::u16string_view serverPath);
+    // The load order, empty when the node or the property is absent; nothing when it is there but
+    // could not be read (busy, denied), which a caller that rewrites the order must not take for
+    // empty.
+    std::optional<std::u16string> TryReadFilterLoadOrder(std::u16string_view serverPath);
     HResult WriteFilterLoadOrder(std::u16string_view serverPath, std::u16string_view text);
     // Whole load-order entries compared without regard to the case of A-Z (deliberate
     // deviation 1: not a substring test).

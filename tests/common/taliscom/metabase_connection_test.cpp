@@ -242,6 +242,49 @@ TEST_P(MetabaseAlgorithm, GivesTheResultAndLeavesTheStore) {
 INSTANTIATE_TEST_SUITE_P(EdgeCases, MetabaseAlgorithm, testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The store, except that opening one path with exactly the given access answers busy, as when
+// another writer holds it past the open time-out.
+class BusyPath : public MetabaseStore {
+  public:
+    BusyPath(const std::string& file, std::u16string path, std::uint32_t access)
+        : MetabaseStore(file), path_(std::move(path)), access_(access) {}
+    HResult OpenKey(MetadataHandle handle, const char16_t* path, std::uint32_t access,
+                    std::uint32_t timeoutMs, MetadataHandle* newHandle) override {
+        if (path != nullptr && path == path_ && access == access_) return hr::kPathBusy;
+        return MetabaseStore::OpenKey(handle, path, access, timeoutMs, newHandle);
+    }
+
+  private:
+    std::u16string path_;
+    std::uint32_t access_;
+};
+
+MetabaseConnection::Connector BusyConnector(const MetabaseFixture& fixture, std::uint32_t access) {
+    const std::string file = fixture.File();
+    return [file, access](std::unique_ptr<AdminBase>& metabase) {
+        metabase = std::make_unique<BusyPath>(file, u"/lm/w3svc/1/Filters", access);
+        return hr::kOk;
+    };
+}
+
+TEST(MetabaseConnection, ALoadOrderThatCannotBeReadIsNotTakenForEmpty) {
+    MetabaseFixture fixture(kTwoSites);
+    MetabaseConnection connection(BusyConnector(fixture, kPermissionRead));
+    EXPECT_FALSE(connection.AddFilter(u"/lm/w3svc/1", u"pixwall", u"/pw/pixwall.so"));
+    EXPECT_FALSE(connection.RemoveFilter(u"/lm/w3svc/1", u"alpha"));
+    // The other filters stay listed and installed.
+    MetabaseConnection reader(fixture.Connector());
+    EXPECT_EQ(reader.ReadFilterLoadOrder(u"/lm/w3svc/1"), u"alpha,beta");
+    EXPECT_TRUE(reader.IsFilterPresent(u"/lm/w3svc/1", u"alpha"));
+}
+
+TEST(MetabaseConnection, ALoadOrderThatCannotBeWrittenIsAFailure) {
+    MetabaseFixture fixture(kTwoSites);
+    MetabaseConnection connection(BusyConnector(fixture, kPermissionWrite));
+    EXPECT_EQ(connection.WriteFilterLoadOrder(u"/lm/w3svc/1", u"alpha"), hr::kPathBusy);
+    EXPECT_EQ(fixture.Text(), MetabaseFixture::Canonical(kTwoSites));
+}
+
 TEST(MetabaseConnection, UnreachableMetabase) {
     MetabaseConnection connection(MetabaseFixture::Unreachable());
     EXPECT_EQ(connection.Connect(), hr::kClassNotRegistered);
