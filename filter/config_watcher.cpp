@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "activity_log.h"
+#include "log_messages.h"
 
 ConfigWatcher::ConfigWatcher(ActivityLog* log)
     : ConfigWatcher(log, std::make_unique<platform::FolderChanges>()) {}
@@ -17,7 +18,7 @@ bool ConfigWatcher::Start(const std::string& folder) {
     folder_ = folder;
     const int error = changes_->Start(folder, [this] { changed_.store(true); });
     if (error == 0) return true;
-    if (log_) log_->Writef("Error: %d %s.", error, std::strerror(error));
+    if (log_) log_->Writef(log_messages::kWatcherError, error, std::strerror(error));
     return false;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "admission_cookie.h"
+#include "log_messages.h"
 #include "platform/string_resource.h"
 
 namespace {
@@ -27,7 +28,7 @@ HotlinkFilter::HotlinkFilter(Clock clock) : clock_(std::move(clock)) {}
 HotlinkFilter::~HotlinkFilter() {
     if (watcher_) watcher_->Stop();
     watcher_.reset();
-    if (log_) log_->Write("Pixwall for IIS stopped");
+    if (log_) log_->Write(log_messages::kStopped);
     log_.reset();
     accessTable_.reset();
     config_.Publish(nullptr);
@@ -49,7 +50,7 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
     config_.Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
-    if (log_) log_->Write("Pixwall for IIS started");
+    if (log_) log_->Write(log_messages::kStarted);
     if (watcher_ && config) watcher_->Start(config->paths().moduleFolder);
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
@@ -87,7 +88,7 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
                                           HTTP_FILTER_PREPROC_HEADERS* headers) {
     // Exactly one request takes each change, and is then judged under the new configuration.
     if (watcher_ && watcher_->TakeChange()) {
-        if (log_) log_->Write("Rebuilding configuration due to changes");
+        if (log_) log_->Write(log_messages::kRebuilding);
         RebuildConfiguration();
     }
 
@@ -131,7 +132,7 @@ DWORD HotlinkFilter::SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string
                                        const_cast<char*>("404 Not Found"), 0, 0);
         return SF_STATUS_REQ_FINISHED;
     }
-    if (log_) log_->Writef("Sending alternate resource for %s", std::string(url).c_str());
+    if (log_) log_->Writef(log_messages::kSendingAlternate, std::string(url).c_str());
     context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0);
     std::string location = "Location: ";
     location.append(alternateUrl).append("\n");

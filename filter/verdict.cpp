@@ -3,6 +3,7 @@
 #include "admission_cookie.h"
 #include "dynamic_access_table.h"
 #include "filter_config.h"
+#include "log_messages.h"
 #include "request_facts.h"
 
 namespace {
@@ -25,12 +26,12 @@ Verdict AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& conf
         return Verdict{Verdict::Outcome::kAdmit, nullptr, std::nullopt, {}, config.useCookie()};
     }
     if (config.useCookie() && CookieAdmissionValid(facts)) {
-        return Allow("Allowing %s : Dynamic access (cookie) granted for %s", facts.clientAddress);
+        return Allow(log_messages::kDynamicCookieGranted, facts.clientAddress);
     }
     if (table && table->IsAdmitted(facts.clientAddress, now)) {
-        return Allow("Allowing %s : Dynamic access granted for %s", facts.clientAddress);
+        return Allow(log_messages::kDynamicGranted, facts.clientAddress);
     }
-    return Block(facts, "Blocking %s : Dynamic access denied for %s", facts.clientAddress);
+    return Block(facts, log_messages::kDynamicDenied, facts.clientAddress);
 }
 
 }  // namespace
@@ -42,39 +43,38 @@ Verdict Decide(const RequestFacts& facts, const FilterConfig& config, DynamicAcc
 
     if (facts.isProtected) {
         if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
-            return Block(facts, "Blocking %s : Client %s is black listed", facts.clientAddress);
+            return Block(facts, log_messages::kClientBlackListed, facts.clientAddress);
         }
         if (config.IsClientWhiteListed(facts.clientAddress, facts.clientHost)) {
-            return Allow("Allowing %s : Client %s is white listed", facts.clientAddress);
+            return Allow(log_messages::kClientWhiteListed, facts.clientAddress);
         }
         if (!facts.userAgent.empty()) {
             if (config.IsUserAgentBlackListed(facts.userAgent)) {
-                return Block(facts, "Blocking %s : User Agent %s is black listed", facts.userAgent);
+                return Block(facts, log_messages::kUserAgentBlackListed, facts.userAgent);
             }
             if (config.IsUserAgentWhiteListed(facts.userAgent)) {
-                return Allow("Allowing %s : User Agent %s is white listed", facts.userAgent);
+                return Allow(log_messages::kUserAgentWhiteListed, facts.userAgent);
             }
         }
         if (!facts.referrerHost.empty()) {
             if (config.IsReferrerBlackListed(facts.referrerHost)) {
-                return Block(facts, "Blocking %s : Referrer %s is black listed",
-                             facts.referrerHost);
+                return Block(facts, log_messages::kReferrerBlackListed, facts.referrerHost);
             }
             if (config.IsReferrerWhiteListed(facts.referrerHost, facts.serverName)) {
-                return Allow("Allowing %s : Referrer %s is white listed", facts.referrerHost);
+                return Allow(log_messages::kReferrerWhiteListed, facts.referrerHost);
             }
         } else if (config.blockNullReferrer()) {
-            return Block(facts, "Blocking %s : Referrer is null for %s", facts.clientAddress);
+            return Block(facts, log_messages::kReferrerNull, facts.clientAddress);
         }
         if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
-            return Block(facts, "Blocking %s : Url is black listed");
+            return Block(facts, log_messages::kUrlBlackListed);
         }
         if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
-            return Allow("Allowing %s : Url is white listed");
+            return Allow(log_messages::kUrlWhiteListed);
         }
     }
     if (!config.dynamicAuthorization()) {
-        return Allow("Allowing %s : No block rules for %s", facts.clientAddress);
+        return Allow(log_messages::kNoBlockRules, facts.clientAddress);
     }
     return AuthorizeDynamically(facts, config, table, now);
 }

@@ -10,7 +10,7 @@ foreign_port=${2:-8081}
 
 scripts/setup.sh
 [ -f build/linux/build.ninja ] || cmake --preset linux >/dev/null
-cmake --build --preset linux --target pixwall-host pixwall -j 2 >/dev/null
+cmake --build --preset linux --target pixwall-host pixwall pixwall-report -j 2 >/dev/null
 
 demo=build/linux/demo
 host/demo/stage.sh "$demo" build/linux/filter/pixwall.so "$protected_port" "$foreign_port"
@@ -21,6 +21,9 @@ Protected site: http://localhost:${protected_port}/   (document root ${demo}/pro
 Foreign site:   http://127.0.0.1:${foreign_port}/   (its page hot-links the protected images)
 Filter settings and rule lists: ${demo}/pixwall and ${demo}/pixwall-404 (edits apply at once)
 Activity logs: ${demo}/pixwall/LogFiles/pixwall.log and ${demo}/pixwall-404/LogFiles/pixwall.log
+The hot-linking report of these logs (one HTML page to open in a browser), at any time:
+  build/linux/report/pixwall-report --root ${demo}/protected -o ${demo}/report.html \\
+    ${demo}/pixwall*/LogFiles/pixwall*.log
 Stop with Ctrl-C.
 
 TEXT

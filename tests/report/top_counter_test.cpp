@@ -1,0 +1,32 @@
+#include "top_counter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Entries = std::vector<TopCounter::Entry>;
+
+TEST(TopCounterTest, MostFrequentFirstEqualCountsByKey) {
+    TopCounter counter;
+    for (const char* key : {"b", "a", "c", "b", "a", "d", "b"}) counter.Add(key);
+    EXPECT_EQ(counter.Top(3), (Entries{{"b", 3}, {"a", 2}, {"c", 1}}));
+    EXPECT_EQ(counter.Top(10).size(), 4u);
+    EXPECT_EQ(counter.MaxError(), 0u);
+}
+
+TEST(TopCounterTest, PastItsCapacityForgetsTheRareAndSaysByHowMuchCountsMayBeShort) {
+    TopCounter counter(4);
+    counter.Add("frequent", 10);
+    counter.Add("often", 5);
+    counter.Add("rare1");
+    counter.Add("rare2");
+    counter.Add("new");  // full: the rarer half goes first
+    EXPECT_LE(counter.Size(), 4u);
+    EXPECT_EQ(counter.Top(2), (Entries{{"frequent", 10}, {"often", 5}}));
+    EXPECT_EQ(counter.MaxError(), 1u);
+    for (int i = 0; i < 1000; ++i) counter.Add("key" + std::to_string(i));
+    EXPECT_LE(counter.Size(), 4u);
+    EXPECT_EQ(counter.Top(1), (Entries{{"frequent", 10}}));
+}
+
+}  // namespace
