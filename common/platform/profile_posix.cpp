@@ -55,6 +55,8 @@ std::string ReadProfileString(const std::string& path, const char* section, cons
     std::string value =
         FindValue(path, section, key)
             .value_or(defaultValue ? std::string(text::TrimRight(defaultValue)) : std::string());
+    // The profile functions hand out C strings: a NUL in the file ends the value there.
+    if (const auto nul = value.find('\0'); nul != std::string::npos) value.resize(nul);
     if (value.size() > bufferSize - 1) value.resize(bufferSize - 1);
     return value;
 }
