@@ -65,6 +65,7 @@ class Pipeline {
     HotlinkFilter& Configure(const std::vector<std::pair<std::string, std::string>>& files) {
         if (filter_ && files == files_) return *filter_;
         folder_.Write("corvane.ini", "[settings]\nfiltername=pixwall\n");
+        folder_.Write("LogFiles/readme.txt", "the log is written only to a folder that exists\n");
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (i >= files_.size() || files_[i] != files[i]) {
                 folder_.Write(files[i].first, files[i].second);
@@ -77,6 +78,8 @@ class Pipeline {
             filter_ = std::make_unique<HotlinkFilter>([] { return std::int64_t{1000000}; });
             HTTP_FILTER_VERSION version{};
             FUZZ_CHECK(filter_->GetFilterVersion(&version, folder_.Path()) == TRUE);
+            // The start line, in the log or its backup: the log is on.
+            FUZZ_CHECK(!folder_.Read(kLogs[0]).empty() || !folder_.Read(kLogs[1]).empty());
         }
         return *filter_;
     }
