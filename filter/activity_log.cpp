@@ -26,7 +26,17 @@ void ActivityLog::Write(std::string_view message) {
     std::lock_guard guard(lock_);
     if (path_.empty()) return;
     std::string line = platform::LocalTimeStamp();
-    line.append(" : ").append(message);
+    line.append(" : ");
+    // Messages carry request values: a line end in one would start a forged line of the log.
+    for (const char c : message) {
+        if (c == '\r') {
+            line += "%0D";
+        } else if (c == '\n') {
+            line += "%0A";
+        } else {
+            line.push_back(c);
+        }
+    }
     const auto length = platform::AppendLine(path_, line);
     if (!length) return;  // the line is lost; the next one tries again
     if (*length > static_cast<std::int64_t>(maxSize_)) {

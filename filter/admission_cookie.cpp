@@ -30,7 +30,8 @@ bool CookieAdmits(std::string_view cookieHeader, std::string_view clientAddress)
     std::optional<std::string> decoded = base64::Decode(value);
     if (!decoded) return false;
     decoded->resize(std::strlen(decoded->c_str()));
-    return *decoded == clientAddress;
+    // A value that decodes to nothing names no address, not the missing one.
+    return !decoded->empty() && *decoded == clientAddress;
 }
 
 bool CookieAdmissionValid(const RequestFacts& facts) {

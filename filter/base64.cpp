@@ -72,6 +72,11 @@ std::optional<std::string> Decode(std::string_view text) {
             if (value == kNotInAlphabet || padding > 0) return std::nullopt;
             bits = bits << 6 | static_cast<std::uint32_t>(value);
         }
+        // Encode leaves the bits the fill stands for zero; other text would be a second spelling
+        // of the same bytes.
+        if ((padding == 1 && (bits & 0xFF) != 0) || (padding == 2 && (bits & 0xFFFF) != 0)) {
+            return std::nullopt;
+        }
         out += static_cast<char>(bits >> 16 & 0xFF);
         if (padding < 2) out += static_cast<char>(bits >> 8 & 0xFF);
         if (padding < 1) out += static_cast<char>(bits & 0xFF);

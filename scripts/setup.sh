@@ -9,8 +9,9 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev
   libboost-dev libncurses-dev tmux xvfb nsis
 )
-# Wanted by the tests but not needed to build or run: the browser test skips without it.
-optional=(chromium)
+# Wanted by the tests but not needed to build or run: the browser test skips without chromium,
+# the fuzz targets without clang and its libFuzzer runtime.
+optional=(chromium clang libclang-rt-14-dev)
 packages+=("$@")
 
 sudo_cmd=()

@@ -62,6 +62,8 @@ std::string AsRead(std::optional<std::string> value, const char* defaultValue,
     if (bufferSize == 0) return {};
     std::string read = std::move(value).value_or(
         defaultValue ? std::string(text::TrimRight(defaultValue)) : std::string());
+    // The profile functions hand out C strings: a NUL in the file ends the value there.
+    if (const auto nul = read.find('\0'); nul != std::string::npos) read.resize(nul);
     if (read.size() > bufferSize - 1) read.resize(bufferSize - 1);
     return read;
 }

@@ -68,6 +68,13 @@ INSTANTIATE_TEST_SUITE_P(
                     StringCase{"other", "priority", "", 260, "low"},
                     StringCase{"Logging", "Logging", "", 260, "on"}));
 
+TEST(Profile, ValueEndsAtItsFirstNul) {
+    TempFolder folder;
+    folder.Write("test.ini", std::string("[alternates]\njpg=http://x/a\0b.jpg\n", 34));
+    EXPECT_EQ(platform::ReadProfileString(folder.PathOf("test.ini"), "alternates", "jpg", "", 260),
+              "http://x/a");
+}
+
 TEST(Profile, MissingFileGivesDefaults) {
     TempFolder folder;
     const std::string path = folder.PathOf("absent.ini");

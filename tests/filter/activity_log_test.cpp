@@ -42,6 +42,15 @@ TEST_F(ActivityLogTest, FormattedArgumentsStayUnchanged) {
               std::vector<std::string>{"Blocking /a%20b%s%n.gif : Url is black listed"});
 }
 
+TEST_F(ActivityLogTest, LineEndsInAMessageAreEscaped) {
+    On(50000);
+    log.Writef("Allowing %s : No block rules for %s", "/a.gif\r\n01/01/26 00:00:00 : forged",
+               "10.0.0.1");
+    EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")),
+              std::vector<std::string>{
+                  "Allowing /a.gif%0D%0A01/01/26 00:00:00 : forged : No block rules for 10.0.0.1"});
+}
+
 TEST_F(ActivityLogTest, ZeroLimitRotatesEveryLine) {
     On(0);
     log.Write("first");

@@ -53,6 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
         // "10.0.0.1 " and "10.0.0.10" are other texts.
         CookieCase{"PIXWALLID=MTAuMC4wLjEg", false}, CookieCase{"PIXWALLID=MTAuMC4wLjEw", false}));
 
+TEST(AdmissionCookie, AnEmptyDecodedValueNeverAdmitsAMissingAddress) {
+    EXPECT_FALSE(CookieAdmits("PIXWALLID=AA==", ""));      // one NUL
+    EXPECT_FALSE(CookieAdmits("PIXWALLID=AHh4eA==", ""));  // NUL, then text
+}
+
 TEST(AdmissionCookie, OnlyTheAddressItWasMadeForIsAdmitted) {
     TempFolder folder;
     folder.Write("corvane.ini", "");

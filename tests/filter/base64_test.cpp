@@ -58,6 +58,8 @@ TEST(Base64, MalformedTextDecodesToNothing) {
         "Zm9v\r\n",   // line end
         "Zm9v-_8=",   // the URL-safe alphabet is not this one
         "Zm\x80v",    // a byte outside ASCII
+        "Zh==",       // bits under the fill set: "Zg==" is the only spelling of "f"
+        "Zm9=",       // bits under the fill set: "Zm8=" is the only spelling of "fo"
     };
     for (const char* text : malformed) {
         EXPECT_EQ(base64::Decode(text), std::nullopt) << text;

@@ -1,0 +1,47 @@
+// A rule list loaded from any file: every entry is as the reader takes a line (lowercased, no
+// surrounding blanks), matches itself, and Contains agrees with a plain search of the entries.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "fuzz_check.h"
+#include "rule_list.h"
+#include "text.h"
+
+namespace {
+
+bool PlainContains(const RuleList& list, std::string_view value) {
+    const std::string lowered = text::ToLower(value);
+    for (const std::string& entry : list.Entries()) {
+        if (lowered.find(entry) != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool PlainContainsExact(const RuleList& list, std::string_view value) {
+    for (const std::string& entry : list.Entries()) {
+        if (entry == value) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const bool userAgents = input.ConsumeBool();
+    const std::string value = input.ConsumeRandomLengthString(256);
+    const std::string path =
+        fuzz::WriteScratchFile("rules.txt", input.ConsumeRemainingBytesAsString());
+
+    RuleList list;
+    FUZZ_CHECK(list.Load(path));
+    if (userAgents) list.RewriteUserAgentEntries();
+    for (const std::string& entry : list.Entries()) {
+        FUZZ_CHECK(text::ToLower(entry) == entry);
+        FUZZ_CHECK(text::Trim(entry) == entry);
+        FUZZ_CHECK(list.Contains(entry));
+        FUZZ_CHECK(list.ContainsExact(entry));
+    }
+    FUZZ_CHECK(list.Contains(value) == PlainContains(list, value));
+    FUZZ_CHECK(list.ContainsExact(value) == PlainContainsExact(list, value));
+    return 0;
+}
