@@ -67,8 +67,9 @@ class FilterConfig {
     bool IsUserAgentBlackListed(std::string_view userAgent) const;
     bool IsReferrerWhiteListed(std::string_view referrerHost, std::string_view serverName) const;
     bool IsReferrerBlackListed(std::string_view referrerHost) const;
-    bool IsUrlWhiteListed(std::string_view serverName, std::string_view url) const;
-    bool IsUrlBlackListed(std::string_view serverName, std::string_view url) const;
+    // `path` is the URL's path as the server maps it (RequestFacts::MappedPath).
+    bool IsUrlWhiteListed(std::string_view serverName, std::string_view path) const;
+    bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 
     // Alternates: the URL for the type, else the "default" one, else empty.
     std::string LookupAlternate(std::string_view fileType) const;

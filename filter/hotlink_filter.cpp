@@ -154,10 +154,10 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
         } else if (config.blockNullReferrer()) {
             return Block("Blocking %s : Referrer is null for %s", facts, &facts.clientAddress);
         }
-        if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
+        if (config.IsUrlBlackListed(facts.serverName, facts.path)) {
             return Block("Blocking %s : Url is black listed", facts, nullptr);
         }
-        if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
+        if (config.IsUrlWhiteListed(facts.serverName, facts.path)) {
             return Allow("Allowing %s : Url is white listed", facts, nullptr);
         }
     }

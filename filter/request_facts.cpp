@@ -43,9 +43,29 @@ std::string Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* he
         ok);
 }
 
+// The Referer in full: one that does not fit its buffer is read again into a buffer of the size
+// the server reports (up to kLongestReferrer), so that a long page URL never hides its host
+// from the black list.
+std::string Referrer(HTTP_FILTER_CONTEXT* context) {
+    char* name = const_cast<char*>("HTTP_REFERER");
+    DWORD size = RequestFacts::kReferrerBuffer;
+    char buffer[RequestFacts::kReferrerBuffer];
+    buffer[0] = '\0';
+    buffer[size - 1] = '\0';
+    if (context->GetServerVariable(context, name, buffer, &size)) {
+        return std::string(buffer, strnlen(buffer, RequestFacts::kReferrerBuffer - 1));
+    }
+    if (size <= RequestFacts::kReferrerBuffer || size > RequestFacts::kLongestReferrer) return {};
+    std::string value(size, '\0');
+    DWORD length = size;
+    if (!context->GetServerVariable(context, name, value.data(), &length)) return {};
+    value.resize(strnlen(value.data(), size - 1));
+    return value;
+}
+
 }  // namespace
 
-std::string RequestFacts::DeriveFileType(std::string_view url) {
+std::string RequestFacts::MappedPath(std::string_view url) {
     std::string path;
     const std::string_view raw = url.substr(0, url.find('?'));
     path.reserve(raw.size());
@@ -57,6 +77,11 @@ std::string RequestFacts::DeriveFileType(std::string_view url) {
             path.push_back(raw[i]);
         }
     }
+    return path;
+}
+
+std::string RequestFacts::DeriveFileType(std::string_view url) {
+    std::string path = MappedPath(url);
     // The server ignores trailing dots and blanks of a file name.
     while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
     const auto dot = path.rfind('.');
@@ -79,11 +104,12 @@ RequestFacts RequestFacts::Build(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPR
     }
     facts.clientAddress = ServerVariable(context, "REMOTE_ADDR", kClientAddressBuffer);
     facts.clientHost = ServerVariable(context, "REMOTE_HOST", kClientHostBuffer);
-    const std::string referrer = ServerVariable(context, "HTTP_REFERER", kReferrerBuffer);
+    const std::string referrer = Referrer(context);
     facts.userAgent = Header(context, headers, "User-Agent:", kUserAgentBuffer);
 
     SplitUrlResult referrerParts;
     if (SplitUrl(referrer, referrerParts)) facts.referrerHost = std::move(referrerParts.host);
+    facts.path = MappedPath(facts.url);
     facts.fileType = DeriveFileType(facts.url);
     facts.isExempt = config.IsExemptRequest(facts);
     if (!facts.isExempt) facts.alternateUrl = config.LookupAlternate(facts.fileType);

@@ -131,7 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"REMOTE_HOST", 40, true}, LimitCase{"REMOTE_HOST", 255, true},
                     LimitCase{"REMOTE_HOST", 256, false}, LimitCase{"User-Agent:", 511, true},
                     LimitCase{"User-Agent:", 512, false}, LimitCase{"HTTP_REFERER", 2082, true},
-                    LimitCase{"HTTP_REFERER", 2083, false}));
+                    // A long Referer is read again in full: its host is always judged.
+                    LimitCase{"HTTP_REFERER", 2083, true}, LimitCase{"HTTP_REFERER", 65535, true},
+                    LimitCase{"HTTP_REFERER", 65536, false}));
 
 TEST_F(FactsTest, MissingValuesAreEmpty) {
     FakeRequest request;
