@@ -1,6 +1,6 @@
 // How many client connections the host keeps open at once. At the maximum a new connection
-// takes the place of the longest idle keep-alive one (told to close); with none idle it is
-// refused. Shared by the listeners and the sessions of every thread.
+// takes the place of the longest idle keep-alive one (told to close); with none idle Admit says
+// no and the listener lets it wait. Shared by the listeners and the sessions of every thread.
 #pragma once
 
 #include <cstddef>

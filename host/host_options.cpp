@@ -36,7 +36,8 @@ Options:
   --timeout SECONDS  time a client has to send a request or take a response (default 30)
   --max-connections N
                      client connections open at once (default 512); beyond it a new one
-                     takes the place of the longest idle keep-alive one, else it is refused
+                     takes the place of the longest idle keep-alive one, else it waits
+                     (up to the time-out) for one to close
   --help             show this text
 
 Once listening, prints one line per site: "listening http://NAME:PORT/ ROOT". Stops on

@@ -39,21 +39,33 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
                 if (error == asio::error::operation_aborted) return;
                 if (error) return self->RetryLater();
                 self->backoff_ = kFirstBackoff;
-                if (self->limit_->Admit()) {
-                    // A reply goes out in several writes (header and file chunks): without
-                    // this, Nagle's algorithm holds the last one back for the client's ACK.
-                    boost::system::error_code ignored;
-                    socket.set_option(tcp::no_delay(true), ignored);
-                    std::make_shared<HttpSession>(std::move(socket), self->site_, self->timeout_,
-                                                  self->limit_)
-                        ->Start();
-                }  // else the socket closes here: too many connections, none idle
-                self->Accept();
+                self->Admit(std::move(socket), std::chrono::steady_clock::now() + self->timeout_);
             });
     }
 
   private:
     static constexpr std::chrono::milliseconds kFirstBackoff{10};
+    static constexpr std::chrono::milliseconds kAdmitRetry{10};
+
+    // At the connection limit with none idle the new connection waits (and no other is accepted)
+    // until one closes or goes idle, or the time-out passes and it is refused.
+    void Admit(tcp::socket socket, std::chrono::steady_clock::time_point deadline) {
+        if (limit_->Admit()) {
+            // A reply goes out in several writes (header and file chunks): without this,
+            // Nagle's algorithm holds the last one back for the client's ACK.
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
+            std::make_shared<HttpSession>(std::move(socket), site_, timeout_, limit_)->Start();
+            return Accept();
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return Accept();  // socket closes
+        retry_.expires_after(kAdmitRetry);
+        retry_.async_wait([self = shared_from_this(),
+                           waiting = std::make_shared<tcp::socket>(std::move(socket)),
+                           deadline](boost::system::error_code error) {
+            if (!error) self->Admit(std::move(*waiting), deadline);
+        });
+    }
     static constexpr std::chrono::milliseconds kLastBackoff{1000};
 
     // A failed accept (descriptors exhausted, mostly) fails again at once: waiting, doubled on
