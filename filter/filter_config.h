@@ -47,6 +47,9 @@ class FilterConfig {
     // Reads every setting, list and alternate from the files as they are now; null when there is
     // no memory for it.
     static std::shared_ptr<const FilterConfig> Load(const Paths& paths);
+    // The file names in the module folder whose change calls for a rebuild: "pixwall.ini",
+    // "corvane.ini" (read from there when no install folder is recorded) and the nine lists.
+    static std::vector<std::string> FileNames();
 
     const Paths& paths() const { return paths_; }
 
