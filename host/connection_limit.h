@@ -29,6 +29,7 @@ class ConnectionLimit {
     // Whether the mark is still in the idle list (it was not taken to make room).
     bool IsIdle(IdleMark mark) const;
 
+    // For tests: the connections counted as open.
     std::size_t Open() const;
 
   private:
