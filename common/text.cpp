@@ -22,6 +22,35 @@ std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at) {
     return static_cast<char>(high * 16 + low);
 }
 
+std::string EscapeSectionName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '%' || byte < 0x20 || byte == 0x7F) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string UnescapeSectionName(std::string_view text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (const auto byte = DecodeEscapeAt(text, at)) {
+            out += *byte;
+            at += 2;
+        } else {
+            out += text[at];
+        }
+    }
+    return out;
+}
+
 std::string ToLower(std::string_view value) {
     std::string lower(value);
     for (char& c : lower) c = ToLower(c);

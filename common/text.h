@@ -22,6 +22,12 @@ std::string RemoveAll(std::string_view value, std::string_view what);
 // (a "%" and two hex digits of either case) starts there.
 std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at);
 
+// A key path as the text between "[" and "]" of a store file's section line: "%" and control
+// characters (line breaks above all) as "%XX", so that any name reads back as written.
+std::string EscapeSectionName(std::string_view name);
+// The reverse; a "%" that starts no well-formed escape stands for itself.
+std::string UnescapeSectionName(std::string_view text);
+
 struct LessIgnoreCase {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;

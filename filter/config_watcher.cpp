@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "activity_log.h"
+#include "filter_config.h"
 #include "log_messages.h"
 
 ConfigWatcher::ConfigWatcher(ActivityLog* log)
@@ -16,7 +17,9 @@ ConfigWatcher::~ConfigWatcher() { Stop(); }
 bool ConfigWatcher::Start(const std::string& folder) {
     Stop();
     folder_ = folder;
-    const int error = changes_->Start(folder, [this] { changed_.store(true); });
+    // Only the configuration's own files: a log kept in the folder must not rebuild on every line.
+    const int error =
+        changes_->Start(folder, FilterConfig::FileNames(), [this] { changed_.store(true); });
     if (error == 0) return true;
     if (log_) log_->Writef(log_messages::kWatcherError, error, std::strerror(error));
     return false;

@@ -1,5 +1,6 @@
-// Watches the module folder for writes on a thread of its own, which only raises a change flag;
-// the request that takes the flag rebuilds the configuration.
+// Watches the configuration's files in the module folder (written, created, renamed into place,
+// deleted) on a thread of its own, which only raises a change flag; the request that takes the
+// flag rebuilds the configuration.
 #pragma once
 
 #include <atomic>

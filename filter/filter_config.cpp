@@ -43,6 +43,12 @@ std::uint32_t PriorityFromWord(std::string_view word) {
 
 }  // namespace
 
+std::vector<std::string> FilterConfig::FileNames() {
+    std::vector<std::string> names = {"pixwall.ini", "corvane.ini"};
+    names.insert(names.end(), std::begin(kListFileNames), std::end(kListFileNames));
+    return names;
+}
+
 FilterConfig::Paths FilterConfig::Paths::Find(std::string moduleFolder) {
     Paths paths;
     paths.moduleFolder = std::move(moduleFolder);

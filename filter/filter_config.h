@@ -46,6 +46,9 @@ class FilterConfig {
     // Reads every setting, list and alternate from the files as they are now; null when there is
     // no memory for it.
     static std::shared_ptr<const FilterConfig> Load(const Paths& paths);
+    // The file names in the module folder whose change calls for a rebuild: "pixwall.ini",
+    // "corvane.ini" (read from there when no install folder is recorded) and the nine lists.
+    static std::vector<std::string> FileNames();
 
     const Paths& paths() const { return paths_; }
 
@@ -66,8 +69,9 @@ class FilterConfig {
     bool IsUserAgentBlackListed(std::string_view userAgent) const;
     bool IsReferrerWhiteListed(std::string_view referrerHost, std::string_view serverName) const;
     bool IsReferrerBlackListed(std::string_view referrerHost) const;
-    bool IsUrlWhiteListed(std::string_view serverName, std::string_view url) const;
-    bool IsUrlBlackListed(std::string_view serverName, std::string_view url) const;
+    // `path` is the URL's path as the server maps it (RequestFacts::MappedPath).
+    bool IsUrlWhiteListed(std::string_view serverName, std::string_view path) const;
+    bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 
     // Alternates: the URL for the type, else the "default" one, else empty.
     std::string_view LookupAlternate(std::string_view fileType) const;

@@ -4,7 +4,6 @@
 #include "hotlink_filter.h"
 #include "platform/module_file.h"
 #include "platform/paths.h"
-#include "text.h"
 
 #ifdef _WIN32
 #define PIXWALL_EXPORT
@@ -13,12 +12,6 @@
 #endif
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kModuleFileMarker = "\\pixwall.dll";
-#else
-constexpr const char* kModuleFileMarker = "/pixwall.so";
-#endif
 
 HotlinkFilter* g_filter = nullptr;
 
@@ -36,7 +29,12 @@ struct FilterLifetime {
 extern "C" PIXWALL_EXPORT BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     if (g_filter == nullptr || version == nullptr) return FALSE;
     try {
-        const std::string folder = text::RemoveAll(platform::ThisModulePath(), kModuleFileMarker);
+        // The folder part of the module's own path, whatever the file is called: a copy named
+        // pixwall-v2.so must find its settings too, not take its own path for a folder.
+        const std::string path = platform::ThisModulePath();
+        const std::size_t separator = path.rfind(platform::kPathSeparator);
+        const std::string folder =
+            separator == std::string::npos ? std::string() : path.substr(0, separator);
         return g_filter->GetFilterVersion(version, folder);
     } catch (...) {
         return TRUE;  // start-up never fails; whatever did not come up stays absent

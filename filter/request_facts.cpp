@@ -54,7 +54,7 @@ std::string_view Take(std::string_view value, char* buffer, DWORD size) {
 
 }  // namespace
 
-std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer) {
+std::string_view RequestFacts::MappedPath(std::string_view url, char* buffer) {
     const std::string_view raw = url.substr(0, std::min(url.find('?'), std::size_t{kUrlBuffer}));
     std::size_t size = 0;
     for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -65,13 +65,47 @@ std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer
             buffer[size++] = raw[i];
         }
     }
+    return std::string_view(buffer, size);
+}
+
+std::string_view RequestFacts::FileTypeOf(std::string_view path, char* buffer) {
     // The server ignores trailing dots and blanks of a file name.
-    while (size > 0 && (buffer[size - 1] == '.' || buffer[size - 1] == ' ')) --size;
-    const std::string_view path(buffer, size);
+    while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.remove_suffix(1);
     const auto dot = path.rfind('.');
-    if (dot == std::string_view::npos || dot + 1 == size) return {};
-    for (std::size_t i = dot + 1; i < size; ++i) buffer[i] = text::ToLower(buffer[i]);
-    return path.substr(dot + 1);
+    if (dot == std::string_view::npos || dot + 1 == path.size()) return {};
+    const std::string_view type = path.substr(dot + 1);
+    // Forwards: when `buffer` holds the path, each byte is read before it is overwritten.
+    for (std::size_t i = 0; i < type.size(); ++i) buffer[i] = text::ToLower(type[i]);
+    return std::string_view(buffer, type.size());
+}
+
+std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer) {
+    return FileTypeOf(MappedPath(url, buffer), buffer);
+}
+
+std::string_view RequestFacts::ReadReferrer(HTTP_FILTER_CONTEXT* context) {
+    char* name = const_cast<char*>("HTTP_REFERER");
+    referrerBuffer_[0] = '\0';
+    referrerBuffer_[kReferrerBuffer - 1] = '\0';
+    DWORD size = kReferrerBuffer;
+    if (context->GetServerVariable(context, name, referrerBuffer_, &size)) {
+        return std::string_view(referrerBuffer_, strnlen(referrerBuffer_, kReferrerBuffer - 1));
+    }
+    // A long page URL must not hide its host from the black list: read it again at its size.
+    if (size <= kReferrerBuffer || size > kLongestReferrer) return {};
+    longReferrer_.assign(size, '\0');
+    DWORD length = size;
+    if (!context->GetServerVariable(context, name, longReferrer_.data(), &length)) return {};
+    return std::string_view(longReferrer_.data(), strnlen(longReferrer_.data(), size - 1));
+}
+
+std::string_view RequestFacts::TakeReferrer(std::string_view referrer) {
+    referrer = referrer.substr(0, referrer.find('\0'));
+    if (referrer.size() < kReferrerBuffer || referrer.size() >= kLongestReferrer) {
+        return Take(referrer, referrerBuffer_, kReferrerBuffer);
+    }
+    longReferrer_.assign(referrer);
+    return longReferrer_;
 }
 
 RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
@@ -87,7 +121,7 @@ RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEA
     clientAddress =
         ServerVariable(context, "REMOTE_ADDR", clientAddressBuffer_, kClientAddressBuffer);
     clientHost = ServerVariable(context, "REMOTE_HOST", clientHostBuffer_, kClientHostBuffer);
-    referrerHost = ServerVariable(context, "HTTP_REFERER", referrerBuffer_, kReferrerBuffer);
+    referrerHost = ReadReferrer(context);
     userAgent = Header(context, headers, "User-Agent:", userAgentBuffer_, kUserAgentBuffer);
     Derive(config);
     if (config.useCookie() && isProtected && !isExempt) {
@@ -104,7 +138,7 @@ RequestFacts::RequestFacts(const Values& values, const FilterConfig& config) {
     }
     clientAddress = Take(values.clientAddress, clientAddressBuffer_, kClientAddressBuffer);
     clientHost = Take(values.clientHost, clientHostBuffer_, kClientHostBuffer);
-    referrerHost = Take(values.referrer, referrerBuffer_, kReferrerBuffer);
+    referrerHost = TakeReferrer(values.referrer);
     userAgent = Take(values.userAgent, userAgentBuffer_, kUserAgentBuffer);
     Derive(config);
     if (config.useCookie() && isProtected && !isExempt) {
@@ -116,7 +150,8 @@ void RequestFacts::Derive(const FilterConfig& config) {
     // referrerHost holds the whole referrer until here; only its host part is kept.
     SplitUrlResult referrerParts;
     referrerHost = SplitUrl(referrerHost, referrerParts) ? referrerParts.host : std::string_view();
-    fileType = DeriveFileType(url, fileTypeBuffer_);
+    path = MappedPath(url, pathBuffer_);
+    fileType = FileTypeOf(path, fileTypeBuffer_);
     isProtected = config.IsBlockedType(fileType);
     isExempt = isProtected && config.IsAlternateResource(serverName, url);
     if (!isExempt) alternateUrl = config.LookupAlternate(fileType);

@@ -3,6 +3,7 @@
 // heap. The record is neither copied nor moved, since the views look into it.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/isapi.h"
@@ -17,6 +18,8 @@ class RequestFacts {
     static constexpr DWORD kClientAddressBuffer = 64;  // room for any IPv6 address
     static constexpr DWORD kClientHostBuffer = 256;    // room for any DNS name
     static constexpr DWORD kReferrerBuffer = 2083;
+    // A longer Referer is read again into a buffer of its size, up to this.
+    static constexpr DWORD kLongestReferrer = 64 * 1024;
     static constexpr DWORD kUserAgentBuffer = 512;
     static constexpr DWORD kCookieBuffer = 4096;
 
@@ -41,14 +44,18 @@ class RequestFacts {
     RequestFacts(const RequestFacts&) = delete;
     RequestFacts& operator=(const RequestFacts&) = delete;
 
-    // The type of the file the server maps the URL to: the path without its query, escapes
-    // decoded, trailing dots and blanks dropped, lowercased, then the text after its last dot.
-    // Empty when there is no dot or it ends the path. `buffer` holds kUrlBuffer bytes and the
-    // answer; the URL is cut to that size.
+    // The URL's path as the server maps it to a file: the query cut, escapes decoded. The URL
+    // lists judge this, so that neither a query nor an escaped spelling changes their verdict.
+    // `buffer` holds kUrlBuffer bytes and the answer; the URL is cut to that size.
+    static std::string_view MappedPath(std::string_view url, char* buffer);
+    // The type of the file the server maps the URL to: its mapped path with trailing dots and
+    // blanks dropped, then the text after its last dot, lowercased. Empty when there is no dot or
+    // it ends the path. `buffer` as for MappedPath.
     static std::string_view DeriveFileType(std::string_view url, char* buffer);
 
     std::string_view serverName;
-    std::string_view url;
+    std::string_view url;   // as sent; the log lines show it
+    std::string_view path;  // MappedPath(url)
     std::string_view clientAddress;
     std::string_view clientHost;
     std::string_view referrerHost;
@@ -61,6 +68,12 @@ class RequestFacts {
     bool urlMissing = false;
 
   private:
+    // The file type of a mapped path, lowercased into `buffer` (which may hold the path).
+    static std::string_view FileTypeOf(std::string_view path, char* buffer);
+    // The whole Referer, or empty when the server has none that fits kLongestReferrer.
+    std::string_view ReadReferrer(HTTP_FILTER_CONTEXT* context);
+    // Keeps a referrer that does not fit its buffer, up to kLongestReferrer.
+    std::string_view TakeReferrer(std::string_view referrer);
     // Fills the derived facts once the values are in their buffers.
     void Derive(const FilterConfig& config);
 
@@ -69,7 +82,9 @@ class RequestFacts {
     char clientAddressBuffer_[kClientAddressBuffer];
     char clientHostBuffer_[kClientHostBuffer];
     char referrerBuffer_[kReferrerBuffer];
+    std::string longReferrer_;  // only for a Referer longer than its buffer
     char userAgentBuffer_[kUserAgentBuffer];
     char cookieBuffer_[kCookieBuffer];
+    char pathBuffer_[kUrlBuffer];
     char fileTypeBuffer_[kUrlBuffer];
 };

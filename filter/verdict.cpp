@@ -66,10 +66,10 @@ Verdict Decide(const RequestFacts& facts, const FilterConfig& config, DynamicAcc
         } else if (config.blockNullReferrer()) {
             return Block(facts, log_messages::kReferrerNull, facts.clientAddress);
         }
-        if (config.IsUrlBlackListed(facts.serverName, facts.url)) {
+        if (config.IsUrlBlackListed(facts.serverName, facts.path)) {
             return Block(facts, log_messages::kUrlBlackListed);
         }
-        if (config.IsUrlWhiteListed(facts.serverName, facts.url)) {
+        if (config.IsUrlWhiteListed(facts.serverName, facts.path)) {
             return Allow(log_messages::kUrlWhiteListed);
         }
     }

@@ -45,7 +45,10 @@ bool IsInside(const fs::path& file, const fs::path& root) {
 DocumentRoot::DocumentRoot(const fs::path& root) : root_(fs::canonical(root)) {}
 
 DocumentRoot::Lookup DocumentRoot::Resolve(std::string_view target) const {
-    const std::string_view path = target.substr(0, target.find_first_of("?#"));
+    // A raw "#" never reaches a server from a browser; where the filter and the server could
+    // read the path differently, the request is refused.
+    if (target.find('#') != std::string_view::npos) return {Outcome::kBadRequest, {}};
+    const std::string_view path = target.substr(0, target.find('?'));
     if (path.empty() || path.front() != '/') return {Outcome::kBadRequest, {}};
     const auto decoded = DecodePath(path);
     if (!decoded) return {Outcome::kBadRequest, {}};
@@ -67,6 +70,10 @@ DocumentRoot::Lookup DocumentRoot::Resolve(std::string_view target) const {
     if (fs::is_directory(file, error)) {
         file = fs::canonical(file / "index.html", error);
         if (error) return {Outcome::kNotFound, {}};
+    } else if (decoded->back() == '/') {
+        // "photo.jpg/" names a folder that is not there (as IIS, nginx and Apache answer); the
+        // filter reads its type as "jpg/" and must not let the file out under it.
+        return {Outcome::kNotFound, {}};
     }
     // Links are followed only as far as the root: whatever resolves outside it does not exist.
     if (!IsInside(file, root_) || !fs::is_regular_file(file, error)) {

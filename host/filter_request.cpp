@@ -142,6 +142,13 @@ bool FilterRequest::ParseHeaderLines(std::string_view text, HeaderLines& out) {
         for (const char c : name) {
             if (!IsTokenChar(c)) return false;
         }
+        // The server alone frames its answers: a filter's Content-Length, Transfer-Encoding or
+        // Connection would put the client out of step with the connection.
+        if (text::EqualsIgnoreCase(name, "Content-Length") ||
+            text::EqualsIgnoreCase(name, "Transfer-Encoding") ||
+            text::EqualsIgnoreCase(name, "Connection")) {
+            return false;
+        }
         const std::string_view value = text::Trim(line.substr(colon + 1));
         if (!IsFieldValueText(value)) return false;
         lines.emplace_back(std::string(name), std::string(value));

@@ -44,7 +44,8 @@ class FilterRequest {
     const HeaderLines& PendingHeaders() const { return pending_; }
 
     // Splits header text ("Name: value" lines ending in "\n" or "\r\n") into lines; false when
-    // a line is no valid header line (nothing is added then).
+    // a line is no valid header line or a framing header (Content-Length, Transfer-Encoding,
+    // Connection), which only the server sets (nothing is added then).
     static bool ParseHeaderLines(std::string_view text, HeaderLines& out);
     // "302 Object Moved" -> {302, "Object Moved"}; absent for text that is no status.
     static std::optional<std::pair<unsigned, std::string>> ParseStatus(std::string_view text);

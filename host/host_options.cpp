@@ -17,6 +17,7 @@ std::optional<unsigned long> ParseNumber(const std::string& value, unsigned long
 
 std::string HostOptions::Usage() {
     return R"(Usage: pixwall-host [--bind ADDRESS] [--threads N] [--timeout SECONDS]
+                   [--max-connections N]
                     --site ROOT --name NAME --port PORT [--filter MODULE]... [--site ...]
 
 Serves each site's document root over HTTP/1.1 and runs every request through the site's
@@ -33,6 +34,10 @@ Options:
   --bind ADDRESS     the address to listen on for every site (default 127.0.0.1)
   --threads N        request threads (default: one per processor, at least 2)
   --timeout SECONDS  time a client has to send a request or take a response (default 30)
+  --max-connections N
+                     client connections open at once (default 512); beyond it a new one
+                     takes the place of the longest idle keep-alive one, else it waits
+                     (up to the time-out) for one to close
   --help             show this text
 
 Once listening, prints one line per site: "listening http://NAME:PORT/ ROOT". Stops on
@@ -78,6 +83,13 @@ std::optional<HostOptions> HostOptions::Parse(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             options.timeoutSeconds = static_cast<unsigned>(*number);
+        } else if (option == "--max-connections") {
+            const auto number = ParseNumber(value, 65536);
+            if (!number || *number == 0) {
+                error = "--max-connections wants a number from 1 to 65536: " + value;
+                return std::nullopt;
+            }
+            options.maxConnections = static_cast<unsigned>(*number);
         } else if (option == "--name" || option == "--port" || option == "--filter") {
             if (options.sites.empty()) {
                 error = option + " must follow a --site";

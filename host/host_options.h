@@ -23,4 +23,7 @@ class HostOptions {
     std::string bindAddress = "127.0.0.1";
     unsigned threads = 0;          // 0: one per processor, at least two
     unsigned timeoutSeconds = 30;  // for reading a request and writing a response
+    // Client connections open at once; the default stays well below the usual limit of 1024
+    // descriptors, which the modules' files and the listeners share.
+    unsigned maxConnections = 512;
 };

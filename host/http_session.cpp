@@ -1,17 +1,31 @@
 #include "http_session.h"
 
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
 #include <utility>
 
 namespace beast = boost::beast;
 namespace http = beast::http;
 
 HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
-                         std::chrono::seconds timeout)
-    : stream_(std::move(socket)), site_(std::move(site)), timeout_(timeout) {
+                         std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit)
+    : stream_(std::move(socket)),
+      site_(std::move(site)),
+      timeout_(timeout),
+      limit_(std::move(limit)) {
     beast::error_code error;
     const auto peer = stream_.socket().remote_endpoint(error);
     if (!error) clientAddress_ = peer.address().to_string();
+}
+
+HttpSession::~HttpSession() {
+    NotIdle();
+    limit_->Release();
+}
+
+void HttpSession::NotIdle() {
+    if (idle_) limit_->Busy(*idle_);
+    idle_.reset();
 }
 
 void HttpSession::Start() {
@@ -30,6 +44,7 @@ void HttpSession::Read() {
 }
 
 void HttpSession::OnRead(beast::error_code error) {
+    NotIdle();
     if (error) {
         // A client that went away or went silent gets nothing more; one that sent something
         // that is no HTTP request is told so.
@@ -68,6 +83,20 @@ void HttpSession::Send(Site::Reply reply) {
 void HttpSession::OnWritten(beast::error_code error) {
     if (error || reply_.closeAfter) return Close();
     reply_ = {};
+    // Kept alive and waiting: the first to go when a new connection needs the room, unless a
+    // request has begun to arrive.
+    if (buffer_.size() == 0) {
+        idle_ = limit_->MarkIdle([weak = weak_from_this()] {
+            if (const auto self = weak.lock()) {
+                boost::asio::post(self->stream_.get_executor(), [self] {
+                    if (self->idle_ && !self->limit_->IsIdle(*self->idle_)) {
+                        self->NotIdle();
+                        self->Close();
+                    }
+                });
+            }
+        });
+    }
     Read();
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "connection_limit.h"
 #include "site.h"
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
@@ -19,8 +20,12 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     static constexpr std::uint32_t kHeaderLimit = 16 * 1024;
     static constexpr std::uint64_t kBodyLimit = 1024 * 1024;
 
+    // The session was admitted by `limit` and releases its place when it ends.
     HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
-                std::chrono::seconds timeout);
+                std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit);
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
     void Start();
 
   private:
@@ -29,6 +34,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     void Send(Site::Reply reply);
     void OnWritten(boost::beast::error_code error);
     void Close();
+    void NotIdle();
 
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_;
@@ -37,4 +43,6 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     std::chrono::seconds timeout_;
     std::string clientAddress_;
     Site::Reply reply_;  // kept alive while it is written
+    std::shared_ptr<ConnectionLimit> limit_;
+    std::optional<ConnectionLimit::IdleMark> idle_;  // waiting for a further request
 };

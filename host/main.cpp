@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
                                                    std::move(filters)));
         }
 
-        WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds));
+        WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds),
+                         options->maxConnections);
         for (const auto& site : sites) {
             const unsigned short port = server.AddSite(site, options->bindAddress,
                                                        options->sites[&site - sites.data()].port);

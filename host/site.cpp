@@ -26,6 +26,14 @@ void AddHeaders(Response& response, const FilterRequest::HeaderLines& headers) {
     for (const auto& [name, value] : headers) response.insert(name, value);
 }
 
+// A reply to HEAD keeps its Content-Length but never carries the body.
+void DropBody(Site::Reply& reply) {
+    // Serve answers HEAD with a text response of no body; only text responses remain.
+    if (auto* response = std::get_if<Site::TextResponse>(&reply.response)) {
+        response->body().clear();
+    }
+}
+
 }  // namespace
 
 Site::Site(std::string serverName, const std::string& root,
@@ -40,9 +48,18 @@ Site::Reply Site::BadRequest() {
 }
 
 Site::Reply Site::Respond(const Request& request, const std::string& clientAddress) const {
-    // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for.
+    Reply reply = Answer(request, clientAddress);
+    if (request.method() == http::verb::head) DropBody(reply);
+    return reply;
+}
+
+Site::Reply Site::Answer(const Request& request, const std::string& clientAddress) const {
+    // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for. A
+    // raw "#" is refused before the filters see the target, so that they and the server judge
+    // the same path.
+    const std::string_view target(request.target().data(), request.target().size());
     if ((request.version() >= 11 && request.find(http::field::host) == request.end()) ||
-        request.target().empty() || request.target().front() != '/') {
+        target.empty() || target.front() != '/' || target.find('#') != std::string_view::npos) {
         return BadRequest();
     }
 

@@ -37,6 +37,7 @@ class Site {
     const std::vector<std::shared_ptr<const FilterModule>>& Filters() const { return filters_; }
 
   private:
+    Reply Answer(const Request& request, const std::string& clientAddress) const;
     Reply Serve(const Request& request, const FilterRequest::HeaderLines& added) const;
 
     std::string serverName_;

@@ -1,6 +1,8 @@
 #include "web_server.h"
 
+#include <algorithm>
 #include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <csignal>
 #include <thread>
@@ -13,11 +15,13 @@ using tcp = asio::ip::tcp;
 class WebServer::Listener : public std::enable_shared_from_this<Listener> {
   public:
     Listener(asio::io_context& context, std::shared_ptr<const Site> site,
-             std::chrono::seconds timeout)
+             std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit)
         : context_(context),
           acceptor_(asio::make_strand(context)),
+          retry_(acceptor_.get_executor()),
           site_(std::move(site)),
-          timeout_(timeout) {}
+          timeout_(timeout),
+          limit_(std::move(limit)) {}
 
     unsigned short Open(const std::string& address, unsigned short port) {
         const tcp::endpoint endpoint(asio::ip::make_address(address), port);
@@ -33,35 +37,67 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
             asio::make_strand(context_),
             [self = shared_from_this()](boost::system::error_code error, tcp::socket socket) {
                 if (error == asio::error::operation_aborted) return;
-                if (!error) {
-                    // A reply goes out in several writes (header and file chunks): without
-                    // this, Nagle's algorithm holds the last one back for the client's ACK.
-                    boost::system::error_code ignored;
-                    socket.set_option(tcp::no_delay(true), ignored);
-                    std::make_shared<HttpSession>(std::move(socket), self->site_, self->timeout_)
-                        ->Start();
-                }
-                self->Accept();
+                if (error) return self->RetryLater();
+                self->backoff_ = kFirstBackoff;
+                self->Admit(std::move(socket), std::chrono::steady_clock::now() + self->timeout_);
             });
     }
 
   private:
+    static constexpr std::chrono::milliseconds kFirstBackoff{10};
+    static constexpr std::chrono::milliseconds kAdmitRetry{10};
+
+    // At the connection limit with none idle the new connection waits (and no other is accepted)
+    // until one closes or goes idle, or the time-out passes and it is refused.
+    void Admit(tcp::socket socket, std::chrono::steady_clock::time_point deadline) {
+        if (limit_->Admit()) {
+            // A reply goes out in several writes (header and file chunks): without this,
+            // Nagle's algorithm holds the last one back for the client's ACK.
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
+            std::make_shared<HttpSession>(std::move(socket), site_, timeout_, limit_)->Start();
+            return Accept();
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return Accept();  // socket closes
+        retry_.expires_after(kAdmitRetry);
+        retry_.async_wait([self = shared_from_this(),
+                           waiting = std::make_shared<tcp::socket>(std::move(socket)),
+                           deadline](boost::system::error_code error) {
+            if (!error) self->Admit(std::move(*waiting), deadline);
+        });
+    }
+    static constexpr std::chrono::milliseconds kLastBackoff{1000};
+
+    // A failed accept (descriptors exhausted, mostly) fails again at once: waiting, doubled on
+    // each failure, lets connections close instead of spinning.
+    void RetryLater() {
+        retry_.expires_after(backoff_);
+        backoff_ = std::min(backoff_ * 2, kLastBackoff);
+        retry_.async_wait([self = shared_from_this()](boost::system::error_code error) {
+            if (!error) self->Accept();
+        });
+    }
+
     asio::io_context& context_;
     tcp::acceptor acceptor_;
+    asio::steady_timer retry_;
+    std::chrono::milliseconds backoff_ = kFirstBackoff;
     std::shared_ptr<const Site> site_;
     std::chrono::seconds timeout_;
+    std::shared_ptr<ConnectionLimit> limit_;
 };
 
-WebServer::WebServer(unsigned threads, std::chrono::seconds timeout)
+WebServer::WebServer(unsigned threads, std::chrono::seconds timeout, std::size_t maxConnections)
     : threads_(threads != 0 ? threads : std::max(2u, std::thread::hardware_concurrency())),
       timeout_(timeout),
+      limit_(std::make_shared<ConnectionLimit>(maxConnections)),
       context_(static_cast<int>(threads_)) {}
 
 WebServer::~WebServer() { Stop(); }
 
 unsigned short WebServer::AddSite(std::shared_ptr<const Site> site, const std::string& address,
                                   unsigned short port) {
-    auto listener = std::make_shared<Listener>(context_, std::move(site), timeout_);
+    auto listener = std::make_shared<Listener>(context_, std::move(site), timeout_, limit_);
     const unsigned short bound = listener->Open(address, port);
     listeners_.push_back(std::move(listener));
     return bound;

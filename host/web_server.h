@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "connection_limit.h"
 #include "site.h"
 
 class WebServer {
   public:
-    WebServer(unsigned threads, std::chrono::seconds timeout);
+    // At most `maxConnections` client connections are open at once (see ConnectionLimit).
+    WebServer(unsigned threads, std::chrono::seconds timeout, std::size_t maxConnections);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -31,6 +33,7 @@ class WebServer {
 
     unsigned threads_;
     std::chrono::seconds timeout_;
+    std::shared_ptr<ConnectionLimit> limit_;
     boost::asio::io_context context_;
     std::vector<std::shared_ptr<Listener>> listeners_;
 };

@@ -36,6 +36,7 @@ inline constexpr HResult kFileNotFound = HResultFromWin32(2);          // ERROR_
 inline constexpr HResult kPathNotFound = HResultFromWin32(3);          // ERROR_PATH_NOT_FOUND
 inline constexpr HResult kAccessDenied = HResultFromWin32(5);          // ERROR_ACCESS_DENIED
 inline constexpr HResult kInvalidHandle = HResultFromWin32(6);         // ERROR_INVALID_HANDLE
+inline constexpr HResult kInvalidData = HResultFromWin32(13);          // ERROR_INVALID_DATA
 inline constexpr HResult kModuleNotFound = HResultFromWin32(126);      // ERROR_MOD_NOT_FOUND
 inline constexpr HResult kInsufficientBuffer = HResultFromWin32(122);  // ERROR_INSUFFICIENT_BUFFER
 inline constexpr HResult kPathBusy = HResultFromWin32(148);            // ERROR_PATH_BUSY

@@ -1,5 +1,6 @@
 #include "metabase_store.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "metabase_tree.h"
@@ -27,7 +28,28 @@ bool MetabaseStore::Resolve(MetadataHandle handle, const char16_t* path,
     if (path != nullptr) {
         for (auto& part : SplitPath(path)) out.push_back(std::move(part));
     }
+    if (out.size() > kMaxKeyDepth) {
+        failure = hr::kInvalidArg;
+        return false;
+    }
     return true;
+}
+
+std::unique_ptr<Node> MetabaseStore::Load(HResult& failure) const {
+    const platform::FileText file = platform::ReadWholeFile(file_);
+    if (file.state == platform::FileText::State::Missing) return std::make_unique<Node>();
+    if (file.state == platform::FileText::State::Unreadable) {
+        std::fprintf(stderr, "metabase file %s\n", file.error.c_str());
+        failure = hr::kAccessDenied;
+        return nullptr;
+    }
+    std::string error;
+    auto root = Parse(file.text, error);
+    if (!root) {
+        std::fprintf(stderr, "metabase file %s: %s\n", file_.string().c_str(), error.c_str());
+        failure = hr::kInvalidData;
+    }
+    return root;
 }
 
 template <typename Operation>
@@ -49,8 +71,9 @@ HResult MetabaseStore::WithTree(MetadataHandle handle, bool writing, Operation&&
         if (found == handles_.end()) return hr::kInvalidHandle;
         if (writing && (found->second.access & kPermissionWrite) == 0) return hr::kAccessDenied;
     }
-    const auto text = platform::ReadWholeFile(file_);
-    std::unique_ptr<Node> root = text ? Parse(*text) : std::make_unique<Node>();
+    HResult failure = hr::kOk;
+    const std::unique_ptr<Node> root = Load(failure);
+    if (!root) return failure;
     bool changed = false;
     const HResult result = operation(*root, changed);
     if (writing && changed && Succeeded(result) &&
@@ -71,8 +94,8 @@ HResult MetabaseStore::OpenKey(MetadataHandle handle, const char16_t* path, std:
     const bool writing = (access & kPermissionWrite) != 0;
     auto lock = platform::FileLock::Acquire(file_, writing, timeoutMs);
     if (!lock) return hr::kPathBusy;
-    const auto text = platform::ReadWholeFile(file_);
-    std::unique_ptr<Node> root = text ? Parse(*text) : std::make_unique<Node>();
+    const std::unique_ptr<Node> root = Load(failure);
+    if (!root) return failure;
     if (FindNode(*root, names) == nullptr) return hr::kPathNotFound;
     const MetadataHandle number = nextHandle_++;
     handles_[number] = OpenHandle{std::move(names), access, std::move(lock)};
@@ -182,7 +205,7 @@ HResult MetabaseStore::AddKey(MetadataHandle handle, const char16_t* path) {
     HResult failure = hr::kOk;
     if (!Resolve(handle, nullptr, base, failure)) return failure;
     const auto relative = SplitPath(path == nullptr ? u"" : path);
-    if (relative.empty()) return hr::kInvalidArg;
+    if (relative.empty() || base.size() + relative.size() > kMaxKeyDepth) return hr::kInvalidArg;
     return WithTree(handle, true, [&](Node& root, bool& changed) {
         Node* node = FindNode(root, base);
         if (node == nullptr) return hr::kPathNotFound;

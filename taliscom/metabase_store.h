@@ -52,9 +52,14 @@ class MetabaseStore : public AdminBase {
         std::vector<Property> properties;
         std::vector<std::unique_ptr<Node>> children;
     };
-    // The file's text for a tree and back; unreadable lines are skipped.
+    // Keys deeper than this are refused (IIS paths are a few levels deep); it also bounds the
+    // recursion of every walk over the tree.
+    static constexpr std::size_t kMaxKeyDepth = 64;
+
+    // The file's text for a tree and back. Parse gives null, with error "line N: reason", for a
+    // text that does not parse whole: such a store is refused, never rewritten.
     static std::string Format(const Node& root);
-    static std::unique_ptr<Node> Parse(const std::string& text);
+    static std::unique_ptr<Node> Parse(const std::string& text, std::string& error);
 
   private:
     struct OpenHandle {
@@ -65,6 +70,9 @@ class MetabaseStore : public AdminBase {
     // Resolves handle + path to the key's names from the root; false for an unknown handle.
     bool Resolve(MetadataHandle handle, const char16_t* path, std::vector<std::u16string>& out,
                  HResult& failure) const;
+    // The store's tree: empty for a missing file; null, with the failure to give, for one that
+    // cannot be read or parsed (reported on stderr).
+    std::unique_ptr<Node> Load(HResult& failure) const;
     // Runs an operation with the file's tree under the right lock.
     template <typename Operation>
     HResult WithTree(MetadataHandle handle, bool writing, Operation&& operation);

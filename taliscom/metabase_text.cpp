@@ -1,6 +1,6 @@
 // File format of the stand-in metabase (UTF-8 text, lines ending in LF):
 //
-//   ; comment
+//   ; Stand-in IIS metabase ...         the first line, as Format writes it; no other comments
 //   [/lm/w3svc/1]                       a key, by its full path; every key has a section
 //   1015 STRING "Default Web Site"      a property: identifier, data type, value
 //   2042 DWORD 1
@@ -9,13 +9,15 @@
 // Data types: DWORD (decimal), STRING, EXPANDSZ and MULTISZ (double-quoted, with \\ \" \n \r \t
 // and \0 escapes; the strings of a MULTISZ separated by \0), BINARY (hex digits). "ut=" (user
 // type, default 1) and "attr=" (attributes, default 0) follow the value when they differ from
-// their defaults. Keys keep their order of creation, which is the order in which EnumKeys gives
-// them.
+// their defaults. In a key path "%" and control characters are written "%XX". Keys keep their
+// order of creation, which is the order in which EnumKeys gives them. A line that cannot be read
+// makes the whole file unreadable, so that no change ever drops what it could not understand.
 #include <cstdio>
 #include <cstdlib>
 
 #include "metabase_store.h"
 #include "metabase_tree.h"
+#include "text.h"
 #include "wide_text.h"
 
 namespace taliscom {
@@ -70,8 +72,12 @@ void AppendQuoted(std::string& out, const std::string& value) {
     out.push_back('"');
 }
 
+constexpr const char* kHeader =
+    "; Stand-in IIS metabase of pixwall/taliscom: [key path], then \"identifier TYPE "
+    "value\" lines.";
+
 void FormatNode(const Node& node, const std::string& path, std::string& out) {
-    if (!path.empty()) out += "\n[" + path + "]\n";
+    if (!path.empty()) out += "\n[" + text::EscapeSectionName(path) + "]\n";
     for (const Property& property : node.properties) {
         const char* type = TypeName(property.dataType);
         if (type == nullptr) continue;
@@ -207,9 +213,7 @@ bool ParseProperty(std::string_view line, Property& property) {
 }  // namespace
 
 std::string MetabaseStore::Format(const Node& root) {
-    std::string out =
-        "; Stand-in IIS metabase of pixwall/taliscom: [key path], then \"identifier TYPE "
-        "value\" lines.\n";
+    std::string out = std::string(kHeader) + "\n";
     if (!root.properties.empty()) {
         out += "\n[/]\n";
         Node copy;
@@ -222,23 +226,31 @@ std::string MetabaseStore::Format(const Node& root) {
     return out;
 }
 
-std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text) {
+std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text, std::string& error) {
     auto root = std::make_unique<Node>();
     Node* current = nullptr;
     std::string_view rest = text;
-    while (!rest.empty()) {
+    const auto fail = [&](std::size_t line, const char* reason) {
+        error = "line " + std::to_string(line) + ": " + reason;
+        return nullptr;
+    };
+    for (std::size_t number = 1; !rest.empty(); ++number) {
         const auto end = rest.find('\n');
         const std::string_view line = Trim(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (line.empty() || line.front() == ';') continue;
+        if (line.empty() || (number == 1 && line == kHeader)) continue;
+        if (line.front() == ';') return fail(number, "comments are not allowed");
         if (line.front() == '[' && line.back() == ']') {
-            current = &MakeNode(*root, SplitPath(Utf8ToUtf16(line.substr(1, line.size() - 2))));
+            const auto path =
+                SplitPath(Utf8ToUtf16(text::UnescapeSectionName(line.substr(1, line.size() - 2))));
+            if (path.size() > kMaxKeyDepth) return fail(number, "key path deeper than 64 levels");
+            current = &MakeNode(*root, path);
             continue;
         }
+        if (current == nullptr) return fail(number, "a property outside any key");
         Property property;
-        if (current != nullptr && ParseProperty(line, property)) {
-            SetProperty(*current, std::move(property));
-        }
+        if (!ParseProperty(line, property)) return fail(number, "unreadable property");
+        SetProperty(*current, std::move(property));
     }
     return root;
 }

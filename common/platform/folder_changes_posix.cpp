@@ -1,8 +1,9 @@
 // The stand-in for ReadDirectoryChangesW: inotify on the folder alone. IN_MODIFY (data written,
-// file truncated) and IN_ATTRIB (last-write time set, as by "touch") are the writes that change a
-// file's last-write time. Creating, deleting and renaming change no file's last-write time and
-// are not reported; an editor that saves through a temporary file in the folder is still seen
-// through its writes to that file. A pipe wakes the thread for Stop and Settle.
+// file truncated) and IN_ATTRIB (last-write time set, as by "touch") are the last-write changes;
+// IN_CREATE, IN_DELETE, IN_MOVED_TO and IN_MOVED_FROM the name changes, so that a save that
+// renames a file into place (mv, sed -i, rsync) and a deleted file are seen. Only records that
+// name a watched file count; an overflowed queue counts as a change. A pipe wakes the thread for
+// Stop and Settle.
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -11,29 +12,47 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 
 #include "platform/folder_changes.h"
+#include "text.h"
 
 namespace platform {
 
 namespace {
 
-constexpr std::uint32_t kReportedChanges = IN_MODIFY | IN_ATTRIB | IN_ONLYDIR;
+constexpr std::uint32_t kReportedChanges =
+    IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_ONLYDIR;
 constexpr char kStopMessage = 'q';
 constexpr char kSettleMessage = 's';
 
-// Reads every queued record; true when there was any.
-bool Drain(int inotifyFd) {
+bool Named(const std::vector<std::string>& names, std::string_view name) {
+    for (const auto& wanted : names) {
+        if (text::EqualsIgnoreCase(wanted, name)) return true;
+    }
+    return false;
+}
+
+// Reads every queued record; true when one names a watched file or records were lost.
+bool Drain(int inotifyFd, const std::vector<std::string>& names) {
     if (inotifyFd < 0) return false;
-    alignas(inotify_event) char buffer[4096];
+    alignas(inotify_event) char buffer[4096 + NAME_MAX + 1];
     bool any = false;
     for (;;) {
         const ssize_t length = read(inotifyFd, buffer, sizeof buffer);
         if (length > 0) {
-            any = true;
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_Q_OVERFLOW) ||
+                    (event->len > 0 && Named(names, std::string_view(event->name)))) {
+                    any = true;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
             continue;
         }
         if (length < 0 && errno == EINTR) continue;
@@ -45,6 +64,7 @@ bool Drain(int inotifyFd) {
 
 struct FolderChanges::Thread {
     std::string folder;
+    std::vector<std::string> names;
     std::function<void()> onChange;
     int wakeRead = -1;
     int wakeWrite = -1;
@@ -85,7 +105,7 @@ void FolderChanges::Thread::Run() {
             if (errno == EINTR) continue;
             break;
         }
-        if ((waits[1].revents & POLLIN) && Drain(inotifyFd)) onChange();
+        if ((waits[1].revents & POLLIN) && Drain(inotifyFd, names)) onChange();
         if (!(waits[0].revents & (POLLIN | POLLHUP))) continue;
         char messages[64];
         const ssize_t count = read(wakeRead, messages, sizeof messages);
@@ -100,7 +120,7 @@ void FolderChanges::Thread::Run() {
         }
         if (settled > 0) {
             // The kernel queued the records of earlier writes when they were made.
-            if (Drain(inotifyFd)) onChange();
+            if (Drain(inotifyFd, names)) onChange();
             {
                 std::lock_guard guard(lock);
                 settleDone += settled;
@@ -121,10 +141,12 @@ FolderChanges::FolderChanges() = default;
 
 FolderChanges::~FolderChanges() { Stop(); }
 
-int FolderChanges::Start(const std::string& folder, std::function<void()> onChange) {
+int FolderChanges::Start(const std::string& folder, std::vector<std::string> names,
+                         std::function<void()> onChange) {
     Stop();
     auto thread = std::make_unique<Thread>();
     thread->folder = folder;
+    thread->names = std::move(names);
     thread->onChange = std::move(onChange);
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) return errno;

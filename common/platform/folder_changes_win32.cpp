@@ -1,12 +1,15 @@
-// ReadDirectoryChangesW for last-write changes in the folder alone, completed through a
-// completion routine while the thread waits alertably for its stop event.
+// ReadDirectoryChangesW for last-write and name changes in the folder alone, completed through a
+// completion routine while the thread waits alertably for its stop event. Only records that name
+// a watched file count; a failed or overflowed read (no records) counts as a change.
 #include <process.h>
 #include <windows.h>
 
 #include <atomic>
 #include <cerrno>
+#include <string_view>
 
 #include "platform/folder_changes.h"
+#include "text.h"
 
 namespace platform {
 
@@ -20,6 +23,7 @@ constexpr int kCancelWaits = 10;        // times 100 ms for a cancelled read to 
 
 struct FolderChanges::Thread {
     std::string folder;
+    std::vector<std::string> names;
     std::function<void()> onChange;
     HANDLE directory = INVALID_HANDLE_VALUE;
     alignas(DWORD) BYTE buffer[kBufferSize];
@@ -35,25 +39,45 @@ struct FolderChanges::Thread {
 
     static unsigned __stdcall Run(void* self);
     static VOID CALLBACK Completed(DWORD error, DWORD bytes, LPOVERLAPPED overlapped);
+    bool NamesWatchedFile(DWORD bytes) const;
     bool IssueRead();
     void CloseEvents();
 };
 
-VOID CALLBACK FolderChanges::Thread::Completed(DWORD, DWORD, LPOVERLAPPED overlapped) {
+bool FolderChanges::Thread::NamesWatchedFile(DWORD bytes) const {
+    for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
+        const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
+        char name[MAX_PATH * 3] = {};
+        const int length = WideCharToMultiByte(
+            CP_ACP, 0, record->FileName, static_cast<int>(record->FileNameLength / sizeof(WCHAR)),
+            name, sizeof name - 1, nullptr, nullptr);
+        for (const auto& wanted : names) {
+            if (length > 0 && text::EqualsIgnoreCase(wanted, std::string_view(name, length))) {
+                return true;
+            }
+        }
+        if (record->NextEntryOffset == 0) break;
+        at += record->NextEntryOffset;
+    }
+    return false;
+}
+
+VOID CALLBACK FolderChanges::Thread::Completed(DWORD error, DWORD bytes, LPOVERLAPPED overlapped) {
     // With a completion routine the system leaves hEvent to the caller: it carries the watch.
     Thread* self = static_cast<Thread*>(overlapped->hEvent);
     self->readPending = false;
-    // Any completed read counts, a failed or overflowed one included; the cancelled read of
-    // the stop does not.
-    if (!self->stopping) self->onChange();
+    // The cancelled read of the stop does not count.
+    if (self->stopping) return;
+    if (error != ERROR_SUCCESS || bytes == 0 || self->NamesWatchedFile(bytes)) self->onChange();
 }
 
 bool FolderChanges::Thread::IssueRead() {
     ZeroMemory(&overlapped, sizeof overlapped);
     overlapped.hEvent = this;
     readPending =
-        ReadDirectoryChangesW(directory, buffer, kBufferSize, FALSE, FILE_NOTIFY_CHANGE_LAST_WRITE,
-                              nullptr, &overlapped, &Thread::Completed) != FALSE;
+        ReadDirectoryChangesW(directory, buffer, kBufferSize, FALSE,
+                              FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME, nullptr,
+                              &overlapped, &Thread::Completed) != FALSE;
     return readPending;
 }
 
@@ -100,10 +124,12 @@ FolderChanges::FolderChanges() = default;
 
 FolderChanges::~FolderChanges() { Stop(); }
 
-int FolderChanges::Start(const std::string& folder, std::function<void()> onChange) {
+int FolderChanges::Start(const std::string& folder, std::vector<std::string> names,
+                         std::function<void()> onChange) {
     Stop();
     auto thread = std::make_unique<Thread>();
     thread->folder = folder;
+    thread->names = std::move(names);
     thread->onChange = std::move(onChange);
     thread->stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     thread->doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace platform {
@@ -30,10 +29,20 @@ class FileLock {
     std::intptr_t handle_ = -1;
 };
 
-// The whole file; nothing when it does not exist or cannot be read.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
-// Writes text to a temporary file beside the file, flushes it to disk and renames it over the
-// file.
+// What reading a whole file found. Only a file that does not exist is Missing: one that exists but
+// cannot be read whole (permissions, an I/O error, a short read) is Unreadable, so that a caller
+// never mistakes it for an empty store and overwrites it.
+struct FileText {
+    enum class State { Missing, Read, Unreadable };
+    State state = State::Missing;
+    std::string text;   // the whole file when Read
+    std::string error;  // why not, when Unreadable: "<file>: <reason>"
+};
+FileText ReadWholeFile(const std::filesystem::path& file);
+
+// Writes text to a temporary file beside the file, created exclusively (never through a link
+// left there), flushes it to disk and renames it over the file. The replacement keeps the
+// original file's permissions.
 bool ReplaceFileAtomically(const std::filesystem::path& file, const std::string& text);
 
 }  // namespace platform

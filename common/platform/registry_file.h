@@ -7,12 +7,18 @@
 
 namespace platform {
 
-// The file named by PIXWALL_REGISTRY; empty when unset or unreadable.
+// ERROR_BADDB: the file exists but does not parse whole; it is left as it is.
+inline constexpr long kRegistryCorrupt = 1009;
+
+// The file named by PIXWALL_REGISTRY; empty when unset or missing. A file that cannot be read or
+// parsed is reported on stderr ("<file>: line N: reason") and gives an empty tree.
 RegistryTree LoadRegistryFile();
 
 // Reads the file named by PIXWALL_REGISTRY under an exclusive lock on "<file>.lock", lets
 // `change` edit the tree and, when it returns 0, writes the tree to a temporary file renamed over
-// the file. Gives change's result, or a Win32 error code when the file cannot be written.
+// the file. Gives change's result, or a Win32 error code when the file cannot be written. A file
+// that exists but cannot be read (ERROR_ACCESS_DENIED) or parsed (ERROR_BADDB) is never
+// rewritten; the reason is reported on stderr.
 template <typename Change>
 long UpdateRegistryFile(Change&& change);
 long UpdateRegistryFileWith(long (*change)(RegistryTree&, void*), void* context);

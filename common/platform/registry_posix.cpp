@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 
@@ -41,13 +42,31 @@ void CreateWithParents(RegistryTree& tree, const std::string& key) {
     tree.try_emplace(key);
 }
 
+// The file's tree; a failure code (reported on stderr) when it exists but cannot be read whole.
+long ReadTree(const char* path, RegistryTree& tree) {
+    const FileText file = ReadWholeFile(path);
+    if (file.state == FileText::State::Missing) return kRegistrySuccess;
+    if (file.state == FileText::State::Unreadable) {
+        std::fprintf(stderr, "registry file %s\n", file.error.c_str());
+        return kRegistryAccessDenied;
+    }
+    std::string error;
+    auto parsed = ParseRegistryText(file.text, error);
+    if (!parsed) {
+        std::fprintf(stderr, "registry file %s: %s\n", path, error.c_str());
+        return kRegistryCorrupt;
+    }
+    tree = std::move(*parsed);
+    return kRegistrySuccess;
+}
+
 }  // namespace
 
 RegistryTree LoadRegistryFile() {
+    RegistryTree tree;
     const char* path = RegistryFilePath();
-    if (path == nullptr) return {};
-    const auto text = ReadWholeFile(path);
-    return text ? ParseRegistryText(*text) : RegistryTree();
+    if (path != nullptr && ReadTree(path, tree) != kRegistrySuccess) tree.clear();
+    return tree;
 }
 
 long UpdateRegistryFileWith(long (*change)(RegistryTree&, void*), void* context) {
@@ -55,8 +74,8 @@ long UpdateRegistryFileWith(long (*change)(RegistryTree&, void*), void* context)
     if (path == nullptr) return kRegistryFileNotFound;
     const auto lock = FileLock::Acquire(path, true, FileLock::kWaitForever);
     if (!lock) return kRegistryAccessDenied;
-    const auto text = ReadWholeFile(path);
-    RegistryTree tree = text ? ParseRegistryText(*text) : RegistryTree();
+    RegistryTree tree;
+    if (const long read = ReadTree(path, tree); read != kRegistrySuccess) return read;
     const long result = change(tree, context);
     if (result != kRegistrySuccess) return result;
     return ReplaceFileAtomically(path, FormatRegistryText(tree)) ? kRegistrySuccess
@@ -122,7 +141,7 @@ long CreateRegistryKey(RegistryRoot root, const std::string& subKey) {
 namespace {
 
 long SetValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
-              std::variant<std::string, std::uint32_t> value) {
+              std::variant<std::string, std::uint32_t, RegistryRawValue> value) {
     const std::string key = KeyPath(root, subKey);
     return UpdateRegistryFile([&](RegistryTree& tree) {
         CreateWithParents(tree, key);

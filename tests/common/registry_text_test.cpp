@@ -17,25 +17,78 @@ const char* const kText =
     "\"quote\"=\"say \\\"hi\\\"\"\n"
     "@=\"default\"\n"
     "\"count\"=dword:0000002a\n"
-    "garbage line\n"
+    "\"multi\"=hex(7):41,00,00,\\\n"
+    "  00,00\n"
     "\n"
     "[HKEY_CLASSES_ROOT\\CLSID]\n";
 
+platform::RegistryTree Parse(std::string_view text) {
+    std::string error;
+    auto tree = platform::ParseRegistryText(text, error);
+    EXPECT_TRUE(tree.has_value()) << error;
+    return tree.value_or(platform::RegistryTree());
+}
+
 TEST(RegistryFile, ParsesStringsEscapesDwordsAndDefaults) {
-    const platform::RegistryTree tree = platform::ParseRegistryText(kText);
+    const platform::RegistryTree tree = Parse(kText);
     ASSERT_EQ(tree.size(), 2u);
     const auto& key = tree.at("hkey_local_machine\\SOFTWARE\\Orlentek\\Pixwall");
     EXPECT_EQ(std::get<std::string>(key.values.at("INSTALL_DIR")), "C:\\Program Files\\Pixwall\\");
     EXPECT_EQ(std::get<std::string>(key.values.at("quote")), "say \"hi\"");
     EXPECT_EQ(std::get<std::string>(key.values.at("")), "default");
     EXPECT_EQ(std::get<std::uint32_t>(key.values.at("count")), 42u);
+    // Types the stand-in does not interpret are kept as written, continuation lines joined.
+    EXPECT_EQ(std::get<platform::RegistryRawValue>(key.values.at("multi")).text,
+              "hex(7):41,00,00,00,00");
 }
 
 TEST(RegistryFile, FormatReadsBackUnchanged) {
-    const platform::RegistryTree tree = platform::ParseRegistryText(kText);
+    const platform::RegistryTree tree = Parse(kText);
     const std::string text = platform::FormatRegistryText(tree);
-    EXPECT_EQ(platform::FormatRegistryText(platform::ParseRegistryText(text)), text);
-    EXPECT_EQ(platform::ParseRegistryText(text).size(), tree.size());
+    EXPECT_EQ(platform::FormatRegistryText(Parse(text)), text);
+    EXPECT_EQ(Parse(text).size(), tree.size());
+    EXPECT_NE(text.find("\"multi\"=hex(7):41,00,00,00,00\n"), std::string::npos);
+}
+
+TEST(RegistryFile, NamesAndValuesWithLineBreaksQuotesAndBracketsReadBack) {
+    const std::string awkward = "a\nb]\r\"[c] 100%";
+    platform::RegistryTree tree;
+    tree["HKEY_LOCAL_MACHINE\\" + awkward].values[awkward] = awkward;
+    tree["HKEY_LOCAL_MACHINE\\" + awkward].values["x"] = "]\n[HKEY_LOCAL_MACHINE\\evil]";
+    const platform::RegistryTree back = Parse(platform::FormatRegistryText(tree));
+    ASSERT_EQ(back.size(), 1u);
+    const auto& values = back.begin()->second.values;
+    EXPECT_EQ(back.begin()->first, "HKEY_LOCAL_MACHINE\\" + awkward);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(values.at(awkward)), awkward);
+    EXPECT_EQ(std::get<std::string>(values.at("x")), "]\n[HKEY_LOCAL_MACHINE\\evil]");
+}
+
+TEST(RegistryFile, RefusesATextThatDoesNotParseWhole) {
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"no header", "[HKEY_CLASSES_ROOT\\A]\n", "line 1: the file must begin with REGEDIT4"},
+        {"comment", "REGEDIT4\n\n; hand note\n", "line 3: comments are not allowed"},
+        {"garbage", "REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\ngarbage line\n",
+         "line 3: not a key, a value or a blank line"},
+        {"value outside a key", "REGEDIT4\n\"a\"=\"b\"\n", "line 2: a value outside any key"},
+        {"unknown type", "REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\n\"a\"=str(2):\"x\"\n",
+         "line 3: unknown value type"},
+        {"bad dword", "REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\n\"a\"=dword:12345678a\n",
+         "line 3: unreadable dword value"},
+        {"unterminated string", "REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\n\"a\"=\"open\n",
+         "line 3: unreadable string value"},
+        {"deletion", "REGEDIT4\n[-HKEY_CLASSES_ROOT\\A]\n", "line 2: not a key name"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(platform::ParseRegistryText(c.text, error)) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
 }
 
 TEST(RegistryFile, ReadsThroughTheEnvironmentVariable) {

@@ -86,33 +86,31 @@ TEST_F(ExportsTest, OtherNotificationsPassUntouched) {
     EXPECT_EQ(Log(), Lines{"Pixwall for IIS started"});
 }
 
-TEST_F(ExportsTest, FolderDropsEveryModuleFileNameInItsPath) {
-    // The module lies in a folder that carries the module's own file name.
-    WriteSettings();
-    {
-        const std::string nested = folder.PathOf(FilterModuleCopy::FileName());
-        FilterModuleCopy module(nested, FilterModuleCopy::FileName());
-        ASSERT_TRUE(module.Loaded());
-        HTTP_FILTER_VERSION version{};
-        module.GetFilterVersion(&version);
-        EXPECT_EQ(version.dwFlags, 0x84003u);
+TEST_F(ExportsTest, TheFolderIsTheOneThatHoldsTheModuleWhateverItsName) {
+    const std::string dot = std::string(FilterModuleCopy::FileName()).substr(7);  // ".so"/".dll"
+    const struct {
+        const char* name;
+        std::string subfolder;  // where the module and its settings lie
+        std::string fileName;
+    } cases[] = {
+        // A folder that carries the module's own file name is a folder like any other.
+        {"nested", FilterModuleCopy::FileName(), FilterModuleCopy::FileName()},
+        {"other case", "upper", "Pixwall" + dot},
+        {"new version beside the old", "v2", "pixwall-v2" + dot},
+        {"other name", "x64", "pixwall_x64" + dot},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSettings(c.subfolder);
+        {
+            FilterModuleCopy module(folder.PathOf(c.subfolder), c.fileName);
+            ASSERT_TRUE(module.Loaded());
+            HTTP_FILTER_VERSION version{};
+            EXPECT_TRUE(module.GetFilterVersion(&version));
+            EXPECT_EQ(version.dwFlags, 0x84003u);  // priority=high read from its folder
+        }
+        EXPECT_EQ(Log(c.subfolder), (Lines{"Pixwall for IIS started", "Pixwall for IIS stopped"}));
     }
-    EXPECT_EQ(Log(), (Lines{"Pixwall for IIS started", "Pixwall for IIS stopped"}));
-}
-
-TEST_F(ExportsTest, ModuleNamedInOtherCaseKeepsItsFileNameInTheFolder) {
-    WriteSettings();
-    std::string upper = FilterModuleCopy::FileName();
-    upper[0] = 'P';
-    {
-        FilterModuleCopy module(folder.Path(), upper);
-        ASSERT_TRUE(module.Loaded());
-        HTTP_FILTER_VERSION version{};
-        EXPECT_TRUE(module.GetFilterVersion(&version));
-        // No settings found beside "<folder>/Pixwall...": defaults, no log.
-        EXPECT_EQ(version.dwFlags, 0x44003u);
-    }
-    EXPECT_FALSE(folder.Exists("LogFiles/pixwall.log"));
 }
 
 TEST_F(ExportsTest, AnEditedListIsPickedUpByTheNextRequestAndTheStopLineComesLast) {

@@ -174,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"REMOTE_HOST", 40, true}, LimitCase{"REMOTE_HOST", 255, true},
                     LimitCase{"REMOTE_HOST", 256, false}, LimitCase{"User-Agent:", 511, true},
                     LimitCase{"User-Agent:", 512, false}, LimitCase{"HTTP_REFERER", 2082, true},
-                    LimitCase{"HTTP_REFERER", 2083, false}, LimitCase{"Cookie:", 4095, true},
+                    // A long Referer is read again in full: its host is always judged.
+                    LimitCase{"HTTP_REFERER", 2083, true}, LimitCase{"HTTP_REFERER", 65535, true},
+                    LimitCase{"HTTP_REFERER", 65536, false}, LimitCase{"Cookie:", 4095, true},
                     LimitCase{"Cookie:", 4096, false}, LimitCase{"Cookie:", 10000, false}));
 
 TEST_F(FactsTest, MissingValuesAreEmpty) {

@@ -161,7 +161,9 @@ TEST(FilterRequestTest, RefusesWhatItCannotSendProperly) {
     const auto request = MakeRequest("/a.gif", {});
     FilterRequest adapter(request, "127.0.0.1", "localhost");
     HTTP_FILTER_CONTEXT* context = adapter.Context();
-    for (const char* bad : {"no colon\n", ": empty name\n", "Bad Name: x\n", "X: a\x01z\n"}) {
+    for (const char* bad :
+         {"no colon\n", ": empty name\n", "Bad Name: x\n", "X: a\x01z\n", "Content-Length: 0\n",
+          "X: 1\ntransfer-encoding: chunked\n", "Connection: close\n"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(context->AddResponseHeaders(context, const_cast<char*>(bad), 0));
     }

@@ -288,6 +288,8 @@ TEST_F(HostTest, AnswersBadRequestsWith400) {
             "\r\n\r\n",
         "GET /a%zz.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
         "GET /images/..%2findex.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
+        // The filter and the server must read the same path.
+        "GET /images/cat.gif#.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
     };
     for (const auto& request : cases) {
         SCOPED_TRACE(request.substr(0, 60));
@@ -315,6 +317,29 @@ TEST_F(HostTest, ServesNothingOutsideTheDocumentRoot) {
             << response->result_int();
         EXPECT_EQ(response->body().find("outside"), std::string::npos);
     }
+}
+
+TEST_F(HostTest, NeverServesAFileNamedWithATrailingSlash) {
+    // The filter reads the type "jpg/", no protected type; the server must not map it to the file.
+    HostProcess host(SiteArguments(), 1);
+    HttpClient client(host.Port("localhost"));
+    const auto response = client.Get("/images/dog.jpg/", Host(host));
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->result_int(), 404u);
+    EXPECT_EQ(response->body().find("dog"), std::string::npos);
+}
+
+TEST_F(HostTest, AtTheConnectionLimitANewClientTakesTheIdleOnesPlace) {
+    auto arguments = SiteArguments({});
+    arguments.insert(arguments.begin(), {"--max-connections", "1"});
+    HostProcess host(arguments, 1);
+    HttpClient idle(host.Port("localhost"));
+    ASSERT_TRUE(idle.Get("/index.html", Host(host)));
+    HttpClient next(host.Port("localhost"));
+    const auto response = next.Get("/index.html", Host(host));
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->result_int(), 200u);
+    EXPECT_TRUE(idle.ServerClosed());
 }
 
 TEST_F(HostTest, RunsModulesInLoadOrderAndStopsAtTheFirstAnswer) {
@@ -348,6 +373,12 @@ TEST_F(HostTest, ServesASiteWithoutFiltersAndAnswersHeadAndOtherMethods) {
     EXPECT_EQ(response->result_int(), 200u);
     EXPECT_EQ(HeaderOf(*response, "Content-Length"), std::to_string(kJpg.size()));
     EXPECT_EQ(HeaderOf(*response, "Content-Type"), "image/jpeg");
+
+    // No answer to HEAD has a body, or the next answer on the connection is out of step.
+    client.SendRaw("HEAD /nothing-here.html HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    response = client.ReadResponse(true);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->result_int(), 404u);
 
     client.SendRaw("DELETE /index.html HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n");
     response = client.ReadResponse();

@@ -8,17 +8,37 @@ namespace {
 TEST(HostOptionsTest, ReadsSitesWithTheirFiltersInOrder) {
     std::string error;
     bool help = false;
-    const auto options = HostOptions::Parse(
-        {"--threads", "3",         "--timeout", "5",      "--site",   "/srv/a",
-         "--name",    "localhost", "--port",    "8080",   "--filter", "/f/one.so",
-         "--filter",  "/f/two.so", "--site",    "/srv/b", "--port",   "0",
-         "--name",    "127.0.0.1", "--bind",    "::1"},
-        error, help);
+    const auto options = HostOptions::Parse({"--threads",
+                                             "3",
+                                             "--timeout",
+                                             "5",
+                                             "--site",
+                                             "/srv/a",
+                                             "--name",
+                                             "localhost",
+                                             "--port",
+                                             "8080",
+                                             "--filter",
+                                             "/f/one.so",
+                                             "--filter",
+                                             "/f/two.so",
+                                             "--site",
+                                             "/srv/b",
+                                             "--port",
+                                             "0",
+                                             "--name",
+                                             "127.0.0.1",
+                                             "--bind",
+                                             "::1",
+                                             "--max-connections",
+                                             "7"},
+                                            error, help);
     ASSERT_TRUE(options) << error;
     EXPECT_FALSE(help);
     EXPECT_EQ(options->threads, 3u);
     EXPECT_EQ(options->timeoutSeconds, 5u);
     EXPECT_EQ(options->bindAddress, "::1");
+    EXPECT_EQ(options->maxConnections, 7u);
     ASSERT_EQ(options->sites.size(), 2u);
     EXPECT_EQ(options->sites[0].root, "/srv/a");
     EXPECT_EQ(options->sites[0].serverName, "localhost");
@@ -43,6 +63,8 @@ TEST(HostOptionsTest, ExplainsWhatIsWrong) {
         {{"--site", "/r", "--name", "x", "--port", "8o"}, "--port wants a number"},
         {{"--site", "/r", "--name", "x", "--port", "1", "--threads", "0"}, "--threads wants"},
         {{"--site", "/r", "--name", "x", "--port", "1", "--timeout", "-1"}, "--timeout wants"},
+        {{"--site", "/r", "--name", "x", "--port", "1", "--max-connections", "0"},
+         "--max-connections wants"},
         {{"--site", "/r", "--name", "x", "--port", "1", "--verbose", "1"}, "unknown option"},
         {{"stray"}, "unexpected argument: stray"},
     };

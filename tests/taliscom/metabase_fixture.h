@@ -19,7 +19,9 @@ class MetabaseFixture {
     // The store's content, in canonical form.
     std::string Text() const { return Canonical(folder_.Read("metabase.txt")); }
     static std::string Canonical(const std::string& text) {
-        return taliscom::MetabaseStore::Format(*taliscom::MetabaseStore::Parse(text));
+        std::string error;
+        const auto root = taliscom::MetabaseStore::Parse(text, error);
+        return root ? taliscom::MetabaseStore::Format(*root) : "unreadable: " + error;
     }
 
     taliscom::MetabaseConnection::Connector Connector() const {

@@ -231,4 +231,84 @@ TEST(MetabaseStore, FormatAndParseAgree) {
     EXPECT_THAT(once, testing::HasSubstr("[/lm]\n"));
 }
 
+TEST(MetabaseStore, RefusesATextThatDoesNotParseWhole) {
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"comment", "[/lm/w3svc]\n; hand note\n", "line 2: comments are not allowed"},
+        {"unknown type", "[/lm]\n7 QWORD 1\n", "line 2: unreadable property"},
+        {"bad number", "[/lm]\n7 DWORD 12x\n", "line 2: unreadable property"},
+        {"unknown word", "[/lm]\n7 DWORD 1 tag=2\n", "line 2: unreadable property"},
+        {"outside a key", "7 DWORD 1\n", "line 1: a property outside any key"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_EQ(MetabaseStore::Parse(c.text, error), nullptr) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
+    // A key two million levels deep is refused, not built (its destruction would recurse).
+    std::string deep = "[";
+    for (int i = 0; i < 2'000'000; ++i) deep += "/k";
+    deep += "]\n";
+    std::string error;
+    EXPECT_EQ(MetabaseStore::Parse(deep, error), nullptr);
+    EXPECT_EQ(error, "line 1: key path deeper than 64 levels");
+}
+
+TEST(MetabaseStore, NeverRewritesAStoreItCannotReadWhole) {
+    // A hand-edited comment: an unrelated change must not drop the load order below it.
+    const std::string text = std::string(kSites) + "; note\n2040 STRING \"a,b\"\n";
+    MetabaseFixture fixture(text);
+    MetabaseStore store(fixture.File());
+    MetadataHandle key = 0;
+    EXPECT_EQ(store.OpenKey(kMasterRootHandle, u"/lm/w3svc/1", kWrite, 100, &key),
+              hr::kInvalidData);
+    EXPECT_EQ(store.AddKey(kMasterRootHandle, u"/lm/w3svc/3"), hr::kInvalidData);
+    EXPECT_EQ(fixture.Folder().Read("metabase.txt"), text);
+    // A store that exists but cannot be read is no empty store.
+    MetabaseFixture unreadable;
+    std::filesystem::create_directory(unreadable.File());
+    MetabaseStore other(unreadable.File());
+    EXPECT_EQ(other.AddKey(kMasterRootHandle, u"/lm"), hr::kAccessDenied);
+    EXPECT_TRUE(std::filesystem::is_directory(unreadable.File()));
+}
+
+TEST(MetabaseStore, NamesWithLineBreaksAndBracketsReadBack) {
+    MetabaseFixture fixture(kSites);
+    MetabaseStore store(fixture.File());
+    const std::u16string awkward = u"a\nb] 100%\r[c]";
+    ASSERT_EQ(store.AddKey(kMasterRootHandle, (u"/lm/w3svc/1/" + awkward).c_str()), hr::kOk);
+    ASSERT_EQ(WriteText(store, kMasterRootHandle, (u"/lm/w3svc/1/" + awkward).c_str(), 7,
+                        u"x\"\n[/lm/w3svc/9]\n1015 STRING \"evil\""),
+              hr::kOk);
+    char16_t name[kMaxNameLength];
+    ASSERT_EQ(store.EnumKeys(kMasterRootHandle, u"/lm/w3svc/1", name, 0), hr::kOk);
+    EXPECT_EQ(std::u16string(name), awkward);
+    EXPECT_EQ(store.EnumKeys(kMasterRootHandle, u"/lm/w3svc", name, 3), hr::kNoMoreItems);
+    MetadataHandle key = 0;
+    ASSERT_EQ(
+        store.OpenKey(kMasterRootHandle, (u"/lm/w3svc/1/" + awkward).c_str(), kRead, 100, &key),
+        hr::kOk);
+    EXPECT_EQ(ReadText(store, key, 7), u"x\"\n[/lm/w3svc/9]\n1015 STRING \"evil\"");
+    store.CloseKey(key);
+}
+
+TEST(MetabaseStore, RefusesKeysDeeperThanTheLimit) {
+    MetabaseFixture fixture(kSites);
+    MetabaseStore store(fixture.File());
+    std::u16string path;
+    for (std::size_t i = 0; i < MetabaseStore::kMaxKeyDepth; ++i) path += u"/k";
+    EXPECT_EQ(store.AddKey(kMasterRootHandle, path.c_str()), hr::kOk);
+    EXPECT_EQ(store.AddKey(kMasterRootHandle, (path + u"/k").c_str()), hr::kInvalidArg);
+    MetadataHandle key = 0;
+    ASSERT_EQ(store.OpenKey(kMasterRootHandle, path.c_str(), kWrite, 100, &key), hr::kOk);
+    EXPECT_EQ(store.AddKey(key, u"k"), hr::kInvalidArg);
+    store.CloseKey(key);
+    EXPECT_EQ(store.OpenKey(kMasterRootHandle, (path + u"/k").c_str(), kRead, 100, &key),
+              hr::kInvalidArg);
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/registry.h"
 #include "platform/registry_file.h"
 #include "registry_fixture.h"
@@ -70,6 +72,36 @@ TEST(RegistryWrite, FailsWithoutAFile) {
     ::unsetenv(platform::kRegistryFileVariable);
     EXPECT_NE(platform::CreateRegistryKey(kCr, "A"), 0);
     EXPECT_FALSE(platform::RegistryKeyExists(kCr, "A"));
+}
+
+TEST(RegistryWrite, NeverRewritesAFileItCannotReadWhole) {
+    RegistryFileFixture registry;
+    // A hand-edited file with a comment: an unrelated change must not drop the load order.
+    const std::string text =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\X]\n; keep this\n\"order\"=\"a,b\"\n";
+    registry.Folder().Write("registry.reg", text);
+    EXPECT_EQ(platform::SetRegistryString(kLm, "Software\\Y", "v", "1"),
+              platform::kRegistryCorrupt);
+    EXPECT_EQ(platform::DeleteRegistryTree(kLm, "Software\\X"), platform::kRegistryCorrupt);
+    EXPECT_EQ(registry.Folder().Read("registry.reg"), text);
+    // A store that exists but cannot be read is no empty store.
+    registry.Folder().Remove("registry.reg");
+    std::filesystem::create_directory(registry.Path());
+    EXPECT_EQ(platform::CreateRegistryKey(kCr, "A"), platform::kRegistryAccessDenied);
+    EXPECT_TRUE(std::filesystem::is_directory(registry.Path()));
+}
+
+TEST(RegistryWrite, KeepsTheFilesPermissions) {
+    RegistryFileFixture registry;
+    ASSERT_EQ(platform::CreateRegistryKey(kCr, "A"), 0);
+    EXPECT_EQ(std::filesystem::status(registry.Path()).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    std::filesystem::permissions(
+        registry.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_EQ(platform::SetRegistryDword(kCr, "A", "n", 1), 0);
+    EXPECT_EQ(std::filesystem::status(registry.Path()).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(RegistryWrite, TwoProcessesLoseNoChange) {
