@@ -13,8 +13,8 @@
 #include "filter_bridge.h"
 
 typedef struct {
-    ngx_array_t *paths; /* of ngx_str_t, NUL-terminated */
-    pixwall_chain_t *chain;
+    ngx_array_t* paths; /* of ngx_str_t, NUL-terminated */
+    pixwall_chain_t* chain;
 } ngx_http_pixwall_loc_conf_t;
 
 typedef struct {
@@ -22,16 +22,16 @@ typedef struct {
 } ngx_http_pixwall_main_conf_t;
 
 typedef struct {
-    ngx_http_request_t *request;
+    ngx_http_request_t* request;
 } ngx_http_pixwall_response_t;
 
-static char *ngx_http_pixwall_filter(ngx_conf_t *cf, ngx_command_t *cmd, void *conf);
-static void *ngx_http_pixwall_create_main_conf(ngx_conf_t *cf);
-static void *ngx_http_pixwall_create_loc_conf(ngx_conf_t *cf);
-static char *ngx_http_pixwall_merge_loc_conf(ngx_conf_t *cf, void *parent, void *child);
-static ngx_int_t ngx_http_pixwall_init(ngx_conf_t *cf);
-static ngx_int_t ngx_http_pixwall_init_process(ngx_cycle_t *cycle);
-static void ngx_http_pixwall_exit_process(ngx_cycle_t *cycle);
+static char* ngx_http_pixwall_filter(ngx_conf_t* cf, ngx_command_t* cmd, void* conf);
+static void* ngx_http_pixwall_create_main_conf(ngx_conf_t* cf);
+static void* ngx_http_pixwall_create_loc_conf(ngx_conf_t* cf);
+static char* ngx_http_pixwall_merge_loc_conf(ngx_conf_t* cf, void* parent, void* child);
+static ngx_int_t ngx_http_pixwall_init(ngx_conf_t* cf);
+static ngx_int_t ngx_http_pixwall_init_process(ngx_cycle_t* cycle);
+static void ngx_http_pixwall_exit_process(ngx_cycle_t* cycle);
 
 static ngx_command_t ngx_http_pixwall_commands[] = {
     {ngx_string("pixwall_filter"),
@@ -50,24 +50,21 @@ static ngx_http_module_t ngx_http_pixwall_module_ctx = {
     ngx_http_pixwall_merge_loc_conf    /* merge location configuration */
 };
 
-ngx_module_t ngx_http_pixwall_module = {
-    NGX_MODULE_V1,
-    &ngx_http_pixwall_module_ctx,  /* module context */
-    ngx_http_pixwall_commands,     /* module directives */
-    NGX_HTTP_MODULE,               /* module type */
-    NULL,                          /* init master */
-    NULL,                          /* init module */
-    ngx_http_pixwall_init_process, /* init process */
-    NULL,                          /* init thread */
-    NULL,                          /* exit thread */
-    ngx_http_pixwall_exit_process, /* exit process */
-    NULL,                          /* exit master */
-    NGX_MODULE_V1_PADDING};
+ngx_module_t ngx_http_pixwall_module = {NGX_MODULE_V1,
+                                        &ngx_http_pixwall_module_ctx,  /* module context */
+                                        ngx_http_pixwall_commands,     /* module directives */
+                                        NGX_HTTP_MODULE,               /* module type */
+                                        NULL,                          /* init master */
+                                        NULL,                          /* init module */
+                                        ngx_http_pixwall_init_process, /* init process */
+                                        NULL,                          /* init thread */
+                                        NULL,                          /* exit thread */
+                                        ngx_http_pixwall_exit_process, /* exit process */
+                                        NULL,                          /* exit master */
+                                        NGX_MODULE_V1_PADDING};
 
-static char *
-ngx_http_pixwall_filter(ngx_conf_t *cf, ngx_command_t *cmd, void *conf)
-{
-    ngx_http_pixwall_loc_conf_t *plcf = conf;
+static char* ngx_http_pixwall_filter(ngx_conf_t* cf, ngx_command_t* cmd, void* conf) {
+    ngx_http_pixwall_loc_conf_t* plcf = conf;
     ngx_str_t *value, *path;
     char error[1024];
 
@@ -87,49 +84,39 @@ ngx_http_pixwall_filter(ngx_conf_t *cf, ngx_command_t *cmd, void *conf)
     if (ngx_conf_full_name(cf->cycle, path, 0) != NGX_OK) {
         return NGX_CONF_ERROR;
     }
-    if (pixwall_check_module((const char *) path->data, error, sizeof error) != 0) {
+    if (pixwall_check_module((const char*)path->data, error, sizeof error) != 0) {
         ngx_conf_log_error(NGX_LOG_EMERG, cf, 0, "%s", error);
         return NGX_CONF_ERROR;
     }
     return NGX_CONF_OK;
 }
 
-static void *
-ngx_http_pixwall_create_main_conf(ngx_conf_t *cf)
-{
-    ngx_http_pixwall_main_conf_t *pmcf;
+static void* ngx_http_pixwall_create_main_conf(ngx_conf_t* cf) {
+    ngx_http_pixwall_main_conf_t* pmcf;
 
     pmcf = ngx_pcalloc(cf->pool, sizeof(ngx_http_pixwall_main_conf_t));
     if (pmcf == NULL) {
         return NULL;
     }
-    if (ngx_array_init(&pmcf->chains, cf->pool, 4, sizeof(pixwall_chain_t *)) != NGX_OK) {
+    if (ngx_array_init(&pmcf->chains, cf->pool, 4, sizeof(pixwall_chain_t*)) != NGX_OK) {
         return NULL;
     }
     return pmcf;
 }
 
-static void *
-ngx_http_pixwall_create_loc_conf(ngx_conf_t *cf)
-{
+static void* ngx_http_pixwall_create_loc_conf(ngx_conf_t* cf) {
     /* paths and chain NULL: not set at this level */
     return ngx_pcalloc(cf->pool, sizeof(ngx_http_pixwall_loc_conf_t));
 }
 
-static void
-ngx_http_pixwall_destroy_chain(void *data)
-{
-    pixwall_chain_destroy(data);
-}
+static void ngx_http_pixwall_destroy_chain(void* data) { pixwall_chain_destroy(data); }
 
 /* The chain of a level's list, made once per level and freed with the configuration. */
-static ngx_int_t
-ngx_http_pixwall_make_chain(ngx_conf_t *cf, ngx_http_pixwall_loc_conf_t *plcf)
-{
-    ngx_http_pixwall_main_conf_t *pmcf;
-    ngx_pool_cleanup_t *cln;
-    pixwall_chain_t **slot;
-    ngx_str_t *path;
+static ngx_int_t ngx_http_pixwall_make_chain(ngx_conf_t* cf, ngx_http_pixwall_loc_conf_t* plcf) {
+    ngx_http_pixwall_main_conf_t* pmcf;
+    ngx_pool_cleanup_t* cln;
+    pixwall_chain_t** slot;
+    ngx_str_t* path;
     ngx_uint_t i;
 
     if (plcf->paths == NULL || plcf->chain != NULL) {
@@ -148,7 +135,7 @@ ngx_http_pixwall_make_chain(ngx_conf_t *cf, ngx_http_pixwall_loc_conf_t *plcf)
 
     path = plcf->paths->elts;
     for (i = 0; i < plcf->paths->nelts; i++) {
-        if (pixwall_chain_add(plcf->chain, (const char *) path[i].data, path[i].len) != 0) {
+        if (pixwall_chain_add(plcf->chain, (const char*)path[i].data, path[i].len) != 0) {
             return NGX_ERROR;
         }
     }
@@ -161,11 +148,9 @@ ngx_http_pixwall_make_chain(ngx_conf_t *cf, ngx_http_pixwall_loc_conf_t *plcf)
     return NGX_OK;
 }
 
-static char *
-ngx_http_pixwall_merge_loc_conf(ngx_conf_t *cf, void *parent, void *child)
-{
-    ngx_http_pixwall_loc_conf_t *prev = parent;
-    ngx_http_pixwall_loc_conf_t *conf = child;
+static char* ngx_http_pixwall_merge_loc_conf(ngx_conf_t* cf, void* parent, void* child) {
+    ngx_http_pixwall_loc_conf_t* prev = parent;
+    ngx_http_pixwall_loc_conf_t* conf = child;
 
     if (conf->paths == NULL) {
         if (ngx_http_pixwall_make_chain(cf, prev) != NGX_OK) {
@@ -180,11 +165,9 @@ ngx_http_pixwall_merge_loc_conf(ngx_conf_t *cf, void *parent, void *child)
     return NGX_CONF_OK;
 }
 
-static ngx_int_t
-ngx_http_pixwall_init_process(ngx_cycle_t *cycle)
-{
-    ngx_http_pixwall_main_conf_t *pmcf;
-    pixwall_chain_t **chain;
+static ngx_int_t ngx_http_pixwall_init_process(ngx_cycle_t* cycle) {
+    ngx_http_pixwall_main_conf_t* pmcf;
+    pixwall_chain_t** chain;
     ngx_uint_t i;
     char error[1024];
 
@@ -206,17 +189,11 @@ ngx_http_pixwall_init_process(ngx_cycle_t *cycle)
     return NGX_OK;
 }
 
-static void
-ngx_http_pixwall_exit_process(ngx_cycle_t *cycle)
-{
-    pixwall_stop();
-}
+static void ngx_http_pixwall_exit_process(ngx_cycle_t* cycle) { pixwall_stop(); }
 
-static int
-ngx_http_pixwall_set_status(void *data, unsigned code, pixwall_text_t reason)
-{
-    ngx_http_request_t *r = ((ngx_http_pixwall_response_t *) data)->request;
-    u_char *line;
+static int ngx_http_pixwall_set_status(void* data, unsigned code, pixwall_text_t reason) {
+    ngx_http_request_t* r = ((ngx_http_pixwall_response_t*)data)->request;
+    u_char* line;
 
     /* The status line exactly as the filter gave it: "302 Object Moved". */
     line = ngx_pnalloc(r->pool, NGX_INT_T_LEN + 1 + reason.len);
@@ -225,17 +202,15 @@ ngx_http_pixwall_set_status(void *data, unsigned code, pixwall_text_t reason)
     }
     r->headers_out.status = code;
     r->headers_out.status_line.data = line;
-    r->headers_out.status_line.len =
-        ngx_sprintf(line, "%ui%s%*s", (ngx_uint_t) code, reason.len ? " " : "", reason.len,
-                    reason.data) - line;
+    r->headers_out.status_line.len = ngx_sprintf(line, "%ui%s%*s", (ngx_uint_t)code,
+                                                 reason.len ? " " : "", reason.len, reason.data) -
+                                     line;
     return 0;
 }
 
-static int
-ngx_http_pixwall_add_header(void *data, pixwall_text_t name, pixwall_text_t value)
-{
-    ngx_http_request_t *r = ((ngx_http_pixwall_response_t *) data)->request;
-    ngx_table_elt_t *h;
+static int ngx_http_pixwall_add_header(void* data, pixwall_text_t name, pixwall_text_t value) {
+    ngx_http_request_t* r = ((ngx_http_pixwall_response_t*)data)->request;
+    ngx_table_elt_t* h;
 
     h = ngx_list_push(&r->headers_out.headers);
     if (h == NULL) {
@@ -261,14 +236,9 @@ ngx_http_pixwall_add_header(void *data, pixwall_text_t name, pixwall_text_t valu
 
 /* Marks the request as filtered; found again after an internal redirect, which clears the
  * modules' contexts but keeps the request's pool. */
-static void
-ngx_http_pixwall_filtered(void *data)
-{
-}
+static void ngx_http_pixwall_filtered(void* data) {}
 
-static ngx_int_t
-ngx_http_pixwall_send(ngx_http_request_t *r)
-{
+static ngx_int_t ngx_http_pixwall_send(ngx_http_request_t* r) {
     ngx_int_t rc;
 
     if (ngx_http_discard_request_body(r) != NGX_OK) {
@@ -282,18 +252,16 @@ ngx_http_pixwall_send(ngx_http_request_t *r)
     return ngx_http_send_special(r, NGX_HTTP_LAST);
 }
 
-static ngx_int_t
-ngx_http_pixwall_handler(ngx_http_request_t *r)
-{
-    ngx_http_pixwall_loc_conf_t *plcf;
-    ngx_http_core_srv_conf_t *cscf;
+static ngx_int_t ngx_http_pixwall_handler(ngx_http_request_t* r) {
+    ngx_http_pixwall_loc_conf_t* plcf;
+    ngx_http_core_srv_conf_t* cscf;
     ngx_http_pixwall_response_t response_data;
     pixwall_response_t response;
     pixwall_request_t request;
-    pixwall_field_t *field;
-    ngx_pool_cleanup_t *cln;
-    ngx_table_elt_t *h;
-    ngx_list_part_t *part;
+    pixwall_field_t* field;
+    ngx_pool_cleanup_t* cln;
+    ngx_table_elt_t* h;
+    ngx_list_part_t* part;
     ngx_uint_t i, count;
     int keep_alive;
 
@@ -324,24 +292,24 @@ ngx_http_pixwall_handler(ngx_http_request_t *r)
     for (part = &r->headers_in.headers.part; part; part = part->next) {
         h = part->elts;
         for (i = 0; i < part->nelts; i++) {
-            field[count].name.data = (const char *) h[i].key.data;
+            field[count].name.data = (const char*)h[i].key.data;
             field[count].name.len = h[i].key.len;
-            field[count].value.data = (const char *) h[i].value.data;
+            field[count].value.data = (const char*)h[i].value.data;
             field[count].value.len = h[i].value.len;
             count++;
         }
     }
     cscf = ngx_http_get_module_srv_conf(r, ngx_http_core_module);
-    request.method.data = (const char *) r->method_name.data;
+    request.method.data = (const char*)r->method_name.data;
     request.method.len = r->method_name.len;
-    request.target.data = (const char *) r->unparsed_uri.data;
+    request.target.data = (const char*)r->unparsed_uri.data;
     request.target.len = r->unparsed_uri.len;
     request.http10 = r->http_version == NGX_HTTP_VERSION_10;
     request.fields = field;
     request.field_count = count;
-    request.client_address.data = (const char *) r->connection->addr_text.data;
+    request.client_address.data = (const char*)r->connection->addr_text.data;
     request.client_address.len = r->connection->addr_text.len;
-    request.default_server_name.data = (const char *) cscf->server_name.data;
+    request.default_server_name.data = (const char*)cscf->server_name.data;
     request.default_server_name.len = cscf->server_name.len;
 
     response_data.request = r;
@@ -350,26 +318,24 @@ ngx_http_pixwall_handler(ngx_http_request_t *r)
     response.header = ngx_http_pixwall_add_header;
 
     switch (pixwall_chain_run(plcf->chain, &request, &response, &keep_alive)) {
-    case PIXWALL_SERVE:
-        return NGX_DECLINED;
-    case PIXWALL_RESPOND:
-        if (!keep_alive) {
-            r->keepalive = 0;
-        }
-        ngx_http_finalize_request(r, ngx_http_pixwall_send(r));
-        return NGX_DONE;
-    case PIXWALL_CLOSE:
-        return NGX_HTTP_CLOSE;
-    default:
-        return NGX_HTTP_INTERNAL_SERVER_ERROR;
+        case PIXWALL_SERVE:
+            return NGX_DECLINED;
+        case PIXWALL_RESPOND:
+            if (!keep_alive) {
+                r->keepalive = 0;
+            }
+            ngx_http_finalize_request(r, ngx_http_pixwall_send(r));
+            return NGX_DONE;
+        case PIXWALL_CLOSE:
+            return NGX_HTTP_CLOSE;
+        default:
+            return NGX_HTTP_INTERNAL_SERVER_ERROR;
     }
 }
 
-static ngx_int_t
-ngx_http_pixwall_init(ngx_conf_t *cf)
-{
-    ngx_http_core_main_conf_t *cmcf;
-    ngx_http_handler_pt *h;
+static ngx_int_t ngx_http_pixwall_init(ngx_conf_t* cf) {
+    ngx_http_core_main_conf_t* cmcf;
+    ngx_http_handler_pt* h;
 
     cmcf = ngx_http_conf_get_module_main_conf(cf, ngx_http_core_module);
     h = ngx_array_push(&cmcf->phases[NGX_HTTP_ACCESS_PHASE].handlers);
