@@ -186,6 +186,10 @@ static ngx_int_t ngx_http_pixwall_init_process(ngx_cycle_t* cycle) {
             ngx_log_error(NGX_LOG_EMERG, cycle->log, 0, "pixwall: %s", error);
         }
     }
+    if (pmcf->chains.nelts > 0) {
+        /* The master binds the ports before the workers start: this says the filters run. */
+        ngx_log_error(NGX_LOG_NOTICE, cycle->log, 0, "pixwall: filters started");
+    }
     return NGX_OK;
 }
 

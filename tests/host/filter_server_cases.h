@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,3 +65,6 @@ class FilterServerTest : public FilterSiteTest,
 
 // Names the instantiated cases after the server kind.
 std::string KindName(const ::testing::TestParamInfo<FilterServerKind>& info);
+
+// Test names and messages show the kind by its name.
+inline void PrintTo(const FilterServerKind& kind, std::ostream* out) { *out << kind.name; }

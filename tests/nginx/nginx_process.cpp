@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "child_process.h"
+
 #ifndef PIXWALL_NGINX_MODULE
 #error PIXWALL_NGINX_MODULE names the nginx module file
 #endif
@@ -76,19 +78,6 @@ pid_t Spawn(std::vector<std::string> arguments, const std::string& outputFile) {
     return pid;
 }
 
-int WaitForExit(pid_t pid, Clock::time_point deadline) {
-    int status = 0;
-    while (Clock::now() < deadline) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
@@ -143,6 +132,21 @@ NginxProcess::NginxProcess(const std::string& folder, const std::string& http, i
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+    }
+    // The master listens before its workers have started the filters: wait for each worker.
+    const std::string started = "pixwall: filters started";
+    while (http.find("pixwall_filter") != std::string::npos) {
+        const std::string log = ErrorLog();
+        int count = 0;
+        for (auto at = log.find(started); at != std::string::npos; at = log.find(started, at + 1)) {
+            ++count;
+        }
+        if (count >= processes) break;
+        if (Clock::now() > deadline) {
+            Stop();
+            throw std::runtime_error("nginx's workers did not start the filters: " + log);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 

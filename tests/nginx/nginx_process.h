@@ -11,8 +11,8 @@ class NginxProcess {
   public:
     // Writes the configuration: the module loaded, that many worker processes, and the http
     // block's directives, in which "@PORT0@", "@PORT1@", ... stand for free ports. Starts nginx
-    // and waits (at most 20 s) until every port listens; throws std::runtime_error with the
-    // error log when it does not get there.
+    // and waits (at most 20 s) until every port listens and every worker has started the filters;
+    // throws std::runtime_error with the error log when it does not get there.
     NginxProcess(const std::string& folder, const std::string& http, int processes, int ports);
     ~NginxProcess();
     NginxProcess(const NginxProcess&) = delete;
