@@ -3,6 +3,24 @@
 #include <algorithm>
 
 namespace text {
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at) {
+    if (at + 2 >= value.size() || value[at] != '%') return std::nullopt;
+    const int high = HexDigit(value[at + 1]);
+    const int low = HexDigit(value[at + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    return static_cast<char>(high * 16 + low);
+}
 
 std::string ToLower(std::string_view value) {
     std::string lower(value);

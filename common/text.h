@@ -2,6 +2,7 @@
 // C runtime does in the "C" locale.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ std::string_view TrimRight(std::string_view value);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // Removes every occurrence of `what` from `value`, comparing case-sensitively.
 std::string RemoveAll(std::string_view value, std::string_view what);
+// The byte that a URL escape "%XX" at value[at] stands for; absent when no well-formed escape
+// (a "%" and two hex digits of either case) starts there.
+std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at);
 
 struct LessIgnoreCase {
     using is_transparent = void;

@@ -30,9 +30,10 @@ class ConfigWatcher {
     // True once per raised flag, which it clears: exactly one caller gets each change.
     bool TakeChange();
 
-    // The flag, without taking it.
+    // For tests: the flag, without taking it.
     bool ChangePending() const;
 
+    // For tests.
     const std::string& Folder() const { return folder_; }
     platform::FolderChanges& Changes() { return *changes_; }
 

@@ -25,11 +25,6 @@ void DynamicAccessTable::SetTimeToLive(std::int32_t seconds) {
     timeToLive_ = seconds;
 }
 
-std::int32_t DynamicAccessTable::TimeToLive() const {
-    std::lock_guard guard(lock_);
-    return timeToLive_;
-}
-
 bool DynamicAccessTable::Expired(const Entry& entry, std::int64_t now) const {
     return Age(now, entry.admittedAt) > static_cast<std::int64_t>(timeToLive_);
 }

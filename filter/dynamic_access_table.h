@@ -23,7 +23,6 @@ class DynamicAccessTable {
     DynamicAccessTable& operator=(const DynamicAccessTable&) = delete;
 
     void SetTimeToLive(std::int32_t seconds);
-    std::int32_t TimeToLive() const;
 
     // Records the address as admitted now, replacing an earlier admission of it.
     void Admit(std::string_view address);

@@ -1,12 +1,14 @@
 #include "filter_config.h"
 
 #include <algorithm>
+#include <new>
 
+#include "install_location.h"
 #include "platform/isapi.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "platform/registry.h"
 #include "platform/shared_file.h"
+#include "profile_reader.h"
 #include "request_facts.h"
 #include "split_url.h"
 #include "text.h"
@@ -42,38 +44,28 @@ std::uint32_t PriorityFromWord(std::string_view word) {
 
 }  // namespace
 
-FilterConfig::FilterConfig(std::string moduleFolder) : moduleFolder_(std::move(moduleFolder)) {
-    const std::string installFolder =
-        platform::ReadRegistryString(platform::RegistryRoot::LocalMachine,
-                                     "Software\\orlentek\\pixwall", "install_dir", kValueBufferSize)
-            .value_or("");
-    primaryConfigPath_ =
-        InFolder(installFolder.empty() ? moduleFolder_ : installFolder, "corvane.ini");
-    settingsPath_ = InFolder(moduleFolder_, "pixwall.ini");
-    for (int i = 0; i < kListCount; ++i) listPaths_[i] = InFolder(moduleFolder_, kListFileNames[i]);
-    if (platform::FileExists(primaryConfigPath_)) {
-        settingsReader_ = std::make_shared<const ProfileReader>(settingsPath_);
+FilterConfig::Paths FilterConfig::Paths::Find(std::string moduleFolder) {
+    Paths paths;
+    paths.moduleFolder = std::move(moduleFolder);
+    paths.primaryConfig = install_location::LocatePrimaryConfig("pixwall", paths.moduleFolder);
+    paths.settings = InFolder(paths.moduleFolder, "pixwall.ini");
+    for (int i = 0; i < kListCount; ++i) {
+        paths.lists[i] = InFolder(paths.moduleFolder, kListFileNames[i]);
     }
+    paths.primaryConfigExists = platform::FileExists(paths.primaryConfig);
+    return paths;
 }
 
-FilterConfig::FilterConfig(const FilterConfig& fixed, int)
-    : moduleFolder_(fixed.moduleFolder_),
-      settingsPath_(fixed.settingsPath_),
-      primaryConfigPath_(fixed.primaryConfigPath_),
-      settingsReader_(fixed.settingsReader_) {
-    std::copy(std::begin(fixed.listPaths_), std::end(fixed.listPaths_), std::begin(listPaths_));
+std::shared_ptr<const FilterConfig> FilterConfig::Load(const Paths& paths) {
+    std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(paths));
+    if (config) config->ReadFiles();
+    return config;
 }
 
-std::unique_ptr<FilterConfig> FilterConfig::Reloaded() const {
-    std::unique_ptr<FilterConfig> fresh(new FilterConfig(*this, 0));
-    fresh->Load();
-    return fresh;
-}
-
-void FilterConfig::Load() {
+void FilterConfig::ReadFiles() {
     // An edited file must be read as it is now, not as the platform last cached it.
-    platform::FlushProfileCache(settingsPath_);
-    const std::string& ini = settingsPath_;
+    platform::FlushProfileCache(paths_.settings);
+    const std::string& ini = paths_.settings;
 
     priority_ = PriorityFromWord(
         platform::ReadProfileString(ini, "settings", "priority", "medium", kPriorityBufferSize));
@@ -86,22 +78,20 @@ void FilterConfig::Load() {
     maxLogSize_ =
         static_cast<std::int32_t>(platform::ReadProfileInt(ini, "logging", "maxlogsize", 50000));
 
-    for (const List list : kLoadOrder) lists_[list].Load(listPaths_[list]);
+    for (const List list : kLoadOrder) lists_[list].Load(paths_.lists[list]);
     lists_[kUserAgentWhiteList].RewriteUserAgentEntries();
     lists_[kUserAgentBlackList].RewriteUserAgentEntries();
 
-    // Without a settings reader both switches read as absent.
-    dynamicAuthorization_ = false;
-    useCookie_ = false;
-    if (settingsReader_) {
-        std::string dynamic = settingsReader_->Read("DynamicAuthorization", "DynamicAuthorization");
-        if (dynamic.empty()) dynamic = settingsReader_->Read("settings", "dynamicblocking");
+    // Without "corvane.ini" both switches read as absent.
+    if (paths_.primaryConfigExists) {
+        const ProfileReader settings(paths_.settings);
+        std::string dynamic = settings.Read("DynamicAuthorization", "DynamicAuthorization");
+        if (dynamic.empty()) dynamic = settings.Read("settings", "dynamicblocking");
         dynamicAuthorization_ = text::EqualsIgnoreCase(dynamic, "on");
-        useCookie_ = text::EqualsIgnoreCase(
-            settingsReader_->Read("DynamicAuthorization", "usecookie"), "yes");
+        useCookie_ =
+            text::EqualsIgnoreCase(settings.Read("DynamicAuthorization", "usecookie"), "yes");
     }
 
-    alternates_.clear();
     auto readAlternate = [&](const std::string& key) {
         std::string url = platform::ReadProfileString(ini, "alternates", key.c_str(), "default",
                                                       kAlternateBufferSize);
@@ -111,7 +101,6 @@ void FilterConfig::Load() {
     for (const std::string& type : lists_[kBlockedTypes].Entries()) readAlternate(type);
     readAlternate("default");
 
-    alternateLocations_.clear();
     for (const auto& [type, url] : alternates_) {
         SplitUrlResult parts;
         if (SplitUrl(url, parts)) alternateLocations_.push_back({parts.host, parts.path});
@@ -119,7 +108,7 @@ void FilterConfig::Load() {
 }
 
 std::string FilterConfig::ReadLogFilePath() const {
-    const std::string& ini = settingsPath_;
+    const std::string& ini = paths_.settings;
     if (platform::ReadProfileString(ini, "logging", "logging", "default", kValueBufferSize) !=
         "on") {
         return {};
@@ -127,7 +116,9 @@ std::string FilterConfig::ReadLogFilePath() const {
     std::string folder =
         platform::ReadProfileString(ini, "logging", "logfolder", "default", kValueBufferSize);
     if (folder == "default") folder.clear();
-    if (folder.empty()) folder = InFolder(moduleFolder_, "LogFiles") + platform::kPathSeparator;
+    if (folder.empty()) {
+        folder = InFolder(paths_.moduleFolder, "LogFiles") + platform::kPathSeparator;
+    }
     if (folder.back() != platform::kPathSeparator) folder += platform::kPathSeparator;
     std::string path = folder + "pixwall.log";
     // The folder is never created: a log that cannot be opened now stays off.

@@ -1,6 +1,6 @@
 // The filter's whole configuration: settings from "pixwall.ini", the nine rule lists, the
 // alternate resources and the paths of its files. A loaded FilterConfig is never changed: a
-// rebuild loads a new one (Reloaded) and the filter swaps it in.
+// rebuild loads a new one from the same paths and the filter swaps it in.
 #pragma once
 
 #include <cstdint>
@@ -10,29 +10,47 @@
 #include <string_view>
 #include <vector>
 
-#include "profile_reader.h"
 #include "rule_list.h"
 
 struct RequestFacts;
 
 class FilterConfig {
   public:
-    // Fixes the paths and sets up the settings reader; loads nothing.
-    explicit FilterConfig(std::string moduleFolder);
+    // The lists by file.
+    enum List {
+        kBlockedTypes,
+        kReferrerWhiteList,
+        kReferrerBlackList,
+        kClientWhiteList,
+        kClientBlackList,
+        kUserAgentWhiteList,
+        kUserAgentBlackList,
+        kUrlWhiteList,
+        kUrlBlackList,
+        kListCount
+    };
 
-    // Reads every setting, list and alternate anew.
-    void Load();
+    // Where the files are, fixed when the filter starts: a rebuild reads the same files, and
+    // whether "corvane.ini" existed is not looked at again.
+    struct Paths {
+        std::string moduleFolder;
+        std::string settings;
+        std::string primaryConfig;
+        std::string lists[kListCount];
+        // Dynamic authorization and the cookie are read only when "corvane.ini" exists.
+        bool primaryConfigExists = false;
 
-    // A new configuration with the same paths and reader, loaded from the files as they are now.
-    std::unique_ptr<FilterConfig> Reloaded() const;
+        // The files of the module in that folder.
+        static Paths Find(std::string moduleFolder);
+    };
 
-    // Paths, fixed at creation.
-    const std::string& moduleFolder() const { return moduleFolder_; }
-    const std::string& settingsPath() const { return settingsPath_; }
-    const std::string& primaryConfigPath() const { return primaryConfigPath_; }
-    bool hasSettingsReader() const { return settingsReader_ != nullptr; }
+    // Reads every setting, list and alternate from the files as they are now; null when there is
+    // no memory for it.
+    static std::shared_ptr<const FilterConfig> Load(const Paths& paths);
 
-    // Settings, replaced by each Load.
+    const Paths& paths() const { return paths_; }
+
+    // Settings.
     std::uint32_t priority() const { return priority_; }
     bool blockNullReferrer() const { return blockNullReferrer_; }
     unsigned timeToLive() const { return timeToLive_; }
@@ -58,33 +76,17 @@ class FilterConfig {
     bool IsAlternateResource(std::string_view serverName, std::string_view url) const;
     // A protected request for one of the alternates: never blocked, so a redirect cannot loop.
     bool IsExemptRequest(const RequestFacts& facts) const;
-    const std::map<std::string, std::string>& alternates() const { return alternates_; }
 
-    // The lists by file, for inspection.
-    enum List {
-        kBlockedTypes,
-        kReferrerWhiteList,
-        kReferrerBlackList,
-        kClientWhiteList,
-        kClientBlackList,
-        kUserAgentWhiteList,
-        kUserAgentBlackList,
-        kUrlWhiteList,
-        kUrlBlackList,
-        kListCount
-    };
+    // For tests: the alternates by file type and the lists as loaded.
+    const std::map<std::string, std::string>& alternates() const { return alternates_; }
     const RuleList& list(List which) const { return lists_[which]; }
-    const std::string& listPath(List which) const { return listPaths_[which]; }
 
   private:
-    FilterConfig(const FilterConfig& fixed, int);  // copies the fixed part only
+    explicit FilterConfig(const Paths& paths) : paths_(paths) {}
+    void ReadFiles();
     std::string ReadLogFilePath() const;
 
-    std::string moduleFolder_;
-    std::string settingsPath_;
-    std::string primaryConfigPath_;
-    std::string listPaths_[kListCount];
-    std::shared_ptr<const ProfileReader> settingsReader_;
+    Paths paths_;
 
     std::uint32_t priority_ = 0;
     bool blockNullReferrer_ = false;

@@ -42,14 +42,14 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     log_.reset(new (std::nothrow) ActivityLog);
     accessTable_.reset(clock_ ? new (std::nothrow) DynamicAccessTable(clock_)
                               : new (std::nothrow) DynamicAccessTable);
-    std::shared_ptr<FilterConfig> config(new (std::nothrow) FilterConfig(moduleFolder));
-    if (config) config->Load();
+    const std::shared_ptr<const FilterConfig> config =
+        FilterConfig::Load(FilterConfig::Paths::Find(moduleFolder));
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
     Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write("Pixwall for IIS started");
-    if (watcher_ && config) watcher_->Start(config->moduleFolder());
+    if (watcher_ && config) watcher_->Start(config->paths().moduleFolder);
 
     version->dwFlags &= ~static_cast<DWORD>(SF_NOTIFY_ORDER_MASK);
     version->dwFlags |=
@@ -79,7 +79,8 @@ void HotlinkFilter::RebuildConfiguration() {
     std::lock_guard guard(rebuildLock_);
     const std::shared_ptr<const FilterConfig> current = Config();
     if (!current) return;
-    std::shared_ptr<const FilterConfig> fresh = current->Reloaded();
+    std::shared_ptr<const FilterConfig> fresh = FilterConfig::Load(current->paths());
+    if (!fresh) return;  // out of memory: requests keep the snapshot they have
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
     if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
     Publish(std::move(fresh));

@@ -38,6 +38,7 @@ class HotlinkFilter {
 
     // The configuration requests now start with; null before start-up.
     std::shared_ptr<const FilterConfig> Config() const;
+    // For tests.
     DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 

@@ -43,13 +43,6 @@ std::string Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* he
         ok);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string RequestFacts::DeriveFileType(std::string_view url) {
@@ -57,9 +50,8 @@ std::string RequestFacts::DeriveFileType(std::string_view url) {
     const std::string_view raw = url.substr(0, url.find('?'));
     path.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 2 < raw.size() && HexDigit(raw[i + 1]) >= 0 &&
-            HexDigit(raw[i + 2]) >= 0) {
-            path.push_back(static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2])));
+        if (const auto byte = text::DecodeEscapeAt(raw, i)) {
+            path.push_back(*byte);
             i += 2;
         } else {
             path.push_back(raw[i]);

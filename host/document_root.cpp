@@ -11,13 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Decodes %XX escapes; absent for a malformed escape or one that would give a NUL or a
 // separator, so that no escape can change how the path splits.
 std::optional<std::string> DecodePath(std::string_view path) {
@@ -26,11 +19,9 @@ std::optional<std::string> DecodePath(std::string_view path) {
     for (std::size_t i = 0; i < path.size(); ++i) {
         char c = path[i];
         if (c == '%') {
-            if (i + 2 >= path.size()) return std::nullopt;
-            const int high = HexValue(path[i + 1]);
-            const int low = HexValue(path[i + 2]);
-            if (high < 0 || low < 0) return std::nullopt;
-            c = static_cast<char>(high * 16 + low);
+            const auto byte = text::DecodeEscapeAt(path, i);
+            if (!byte) return std::nullopt;
+            c = *byte;
             if (c == '/' || c == '\\' || c == '\0') return std::nullopt;
             i += 2;
         } else if (c == '\\' || c == '\0') {

@@ -26,7 +26,6 @@ class FilterModule {
 
     const std::string& Path() const { return path_; }
     const std::string& Description() const { return description_; }
-    DWORD Flags() const { return flags_; }
 
   private:
     FilterModule() = default;

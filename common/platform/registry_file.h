@@ -1,28 +1,11 @@
-// The stand-in registry's file: a REGEDIT4 text file of keys and string or DWORD values.
+// The stand-in registry's file, named by PIXWALL_REGISTRY: read whole, and changed under a lock.
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <string>
 #include <type_traits>
-#include <variant>
 
-#include "text.h"
+#include "platform/registry_text.h"
 
 namespace platform {
-
-struct RegistryKeyData {
-    // Value names compare without regard to case; "" is the key's default value.
-    std::map<std::string, std::variant<std::string, std::uint32_t>, text::LessIgnoreCase> values;
-};
-
-// Keys by full path ("HKEY_LOCAL_MACHINE\\Software\\..."), without regard to case.
-using RegistryTree = std::map<std::string, RegistryKeyData, text::LessIgnoreCase>;
-
-// Parses REGEDIT4 text; unreadable lines are skipped.
-RegistryTree ParseRegistryText(std::string_view text);
-// Writes REGEDIT4 text that ParseRegistryText reads back unchanged.
-std::string FormatRegistryText(const RegistryTree& tree);
 
 // The file named by PIXWALL_REGISTRY; empty when unset or unreadable.
 RegistryTree LoadRegistryFile();
@@ -42,7 +25,5 @@ long UpdateRegistryFile(Change&& change) {
         },
         &change);
 }
-
-const char* RegistryRootName(bool localMachine);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // object goes.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -11,7 +12,7 @@ class SharedLibrary {
   public:
     SharedLibrary() = default;
     // Loads the file; Loaded() tells whether that worked and Error() why not.
-    explicit SharedLibrary(const std::string& path);
+    explicit SharedLibrary(const std::filesystem::path& path);
     ~SharedLibrary() { Unload(); }
     SharedLibrary(SharedLibrary&& other) noexcept
         : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
@@ -29,6 +30,9 @@ class SharedLibrary {
     bool Loaded() const { return handle_ != nullptr; }
     const std::string& Error() const { return error_; }
     void Unload();
+    // Leaves the library loaded for the rest of the process (as COM keeps a component's library
+    // until unused libraries are freed); this object lets go of it.
+    void KeepLoaded() { handle_ = nullptr; }
 
     // The exported function of that name, or null.
     template <typename Function>

@@ -4,11 +4,11 @@
 
 namespace platform {
 
-SharedLibrary::SharedLibrary(const std::string& path) {
+SharedLibrary::SharedLibrary(const std::filesystem::path& path) {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* reason = dlerror();
-        error_ = reason ? reason : "cannot load " + path;
+        error_ = reason ? reason : "cannot load " + path.string();
     }
 }
 

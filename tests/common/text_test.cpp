@@ -26,4 +26,27 @@ TEST(Text, CaseFoldingTouchesOnlyAsciiLetters) {
     EXPECT_FALSE(text::LessIgnoreCase()("ABC", "abc"));
 }
 
+TEST(Text, DecodeEscapeAtTakesOnlyAPercentAndTwoHexDigits) {
+    struct Case {
+        const char* name;
+        std::string_view value;
+        std::size_t at;
+        std::optional<char> byte;
+    };
+    const Case cases[] = {
+        {"upper-case digits", "/a%2Eb", 2, '.'},
+        {"lower-case digits", "%2e", 0, '.'},
+        {"highest byte", "%fF", 0, '\xFF'},
+        {"escaped NUL", "%00", 0, '\0'},
+        {"escape at the very end", "ab%41", 2, 'A'},
+        {"one digit short", "ab%4", 2, std::nullopt},
+        {"not a hex digit", "%4G", 0, std::nullopt},
+        {"no percent sign there", "%41", 1, std::nullopt},
+        {"past the end", "%41", 3, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(text::DecodeEscapeAt(c.value, c.at), c.byte) << c.name;
+    }
+}
+
 }  // namespace

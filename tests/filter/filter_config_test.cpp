@@ -9,10 +9,8 @@
 
 namespace {
 
-std::unique_ptr<FilterConfig> Loaded(const TempFolder& folder) {
-    auto config = std::make_unique<FilterConfig>(folder.Path());
-    config->Load();
-    return config;
+std::shared_ptr<const FilterConfig> Loaded(const TempFolder& folder) {
+    return FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
 }
 
 TEST(FilterConfig, MissingSettingsFileGivesDefaults) {
@@ -35,10 +33,10 @@ TEST(FilterConfig, PathsLieInTheModuleFolder) {
     TempFolder folder;
     const auto config = Loaded(folder);
     const std::string base = folder.Path() + platform::kPathSeparator;
-    EXPECT_EQ(config->settingsPath(), base + "pixwall.ini");
-    EXPECT_EQ(config->primaryConfigPath(), base + "corvane.ini");
-    EXPECT_EQ(config->listPath(FilterConfig::kUrlBlackList), base + "url_blacklist.txt");
-    EXPECT_EQ(config->listPath(FilterConfig::kUserAgentWhiteList), base + "ua_whitelist.txt");
+    EXPECT_EQ(config->paths().settings, base + "pixwall.ini");
+    EXPECT_EQ(config->paths().primaryConfig, base + "corvane.ini");
+    EXPECT_EQ(config->paths().lists[FilterConfig::kUrlBlackList], base + "url_blacklist.txt");
+    EXPECT_EQ(config->paths().lists[FilterConfig::kUserAgentWhiteList], base + "ua_whitelist.txt");
 }
 
 TEST(FilterConfig, InstallFolderFromTheRegistryHoldsThePrimaryConfig) {
@@ -50,18 +48,18 @@ TEST(FilterConfig, InstallFolderFromTheRegistryHoldsThePrimaryConfig) {
          {install.Path(), install.Path() + platform::kPathSeparator}) {
         ScopedInstallDir registry(installDir);
         const auto without = Loaded(module);
-        EXPECT_EQ(without->primaryConfigPath(),
-                  installDir + platform::kPathSeparator + "corvane.ini");
-        EXPECT_FALSE(without->hasSettingsReader());
+        EXPECT_EQ(without->paths().primaryConfig,
+                  install.Path() + platform::kPathSeparator + "corvane.ini");
+        EXPECT_FALSE(without->paths().primaryConfigExists);
         EXPECT_FALSE(without->dynamicAuthorization());
     }
     // The settings themselves stay beside the module.
     install.Write("corvane.ini", "");
     ScopedInstallDir registry(install.Path());
     const auto with = Loaded(module);
-    EXPECT_TRUE(with->hasSettingsReader());
+    EXPECT_TRUE(with->paths().primaryConfigExists);
     EXPECT_TRUE(with->dynamicAuthorization());
-    EXPECT_EQ(with->settingsPath(), module.PathOf("pixwall.ini"));
+    EXPECT_EQ(with->paths().settings, module.PathOf("pixwall.ini"));
 }
 
 struct SwitchCase {
@@ -238,7 +236,7 @@ TEST(FilterConfig, ReloadForgetsWhatTheFilesNoLongerSay) {
 
     folder.Remove("pixwall.ini");
     folder.Remove("client_blacklist.txt");
-    const auto second = first->Reloaded();
+    const auto second = FilterConfig::Load(first->paths());
     EXPECT_EQ(second->logFilePath(), "");
     EXPECT_TRUE(second->alternates().empty());
     EXPECT_FALSE(second->dynamicAuthorization());
@@ -246,8 +244,8 @@ TEST(FilterConfig, ReloadForgetsWhatTheFilesNoLongerSay) {
     EXPECT_TRUE(second->IsBlockedType("gif"));
     // The loaded snapshot itself is untouched.
     EXPECT_TRUE(first->IsClientBlackListed("1.2.3.4", ""));
-    EXPECT_EQ(second->primaryConfigPath(), first->primaryConfigPath());
-    EXPECT_TRUE(second->hasSettingsReader());
+    EXPECT_EQ(second->paths().primaryConfig, first->paths().primaryConfig);
+    EXPECT_TRUE(second->paths().primaryConfigExists);
 }
 
 }  // namespace

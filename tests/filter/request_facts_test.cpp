@@ -38,15 +38,14 @@ class FactsTest : public testing::Test {
         folder.Write("blocked_types.txt", "gif\n");
         folder.Write("pixwall.ini",
                      "[alternates]\ngif=http://imgserver:8080/stop.gif\ndefault=/bare.gif\n");
-        config = std::make_unique<FilterConfig>(folder.Path());
-        config->Load();
+        config = FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
     }
     RequestFacts Build(FakeRequest& request) {
         return RequestFacts::Build(request.Context(), request.Headers(), *config);
     }
 
     TempFolder folder;
-    std::unique_ptr<FilterConfig> config;
+    std::shared_ptr<const FilterConfig> config;
 };
 
 TEST_F(FactsTest, ValuesAreTakenAsSent) {

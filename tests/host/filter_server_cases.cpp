@@ -33,7 +33,7 @@ void FilterSiteTest::WriteModule(const std::string& name, const std::string& set
                                  const std::string& blockedTypes,
                                  const std::string& referrerBlackList) {
     fs::create_directories(folder.PathOf(name + "/LogFiles"));
-    fs::copy_file(PIXWALL_FILTER_MODULE, folder.PathOf(name + "/pixwall.so"));
+    fs::copy_file(PIXWALL_MODULE, folder.PathOf(name + "/pixwall.so"));
     folder.Write(name + "/corvane.ini", "[settings]\nfiltername=Pixwall\n");
     folder.Write(name + "/pixwall.ini", settings);
     folder.Write(name + "/blocked_types.txt", blockedTypes);

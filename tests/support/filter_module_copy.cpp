@@ -3,7 +3,7 @@
 #include <filesystem>
 
 std::string FilterModuleCopy::BuiltModulePath() {
-    std::string path = PIXWALL_MODULE_PATH;
+    std::string path = PIXWALL_MODULE;
 #ifdef _WIN32
     // Under Wine the build tree is reached through the drive that maps the Unix root.
     if (!path.empty() && path.front() == '/') path = "Z:" + path;

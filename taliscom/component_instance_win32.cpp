@@ -1,0 +1,13 @@
+#include <objbase.h>
+#include <windows.h>
+
+#include "component_instance.h"
+
+namespace taliscom {
+
+HResult CreateComponentInstance(const Guid& clsid, const Guid& iid, void** object) {
+    return CoCreateInstance(ToNativeGuid<GUID>(clsid), nullptr, CLSCTX_ALL, ToNativeGuid<GUID>(iid),
+                            object);
+}
+
+}  // namespace taliscom

@@ -1,0 +1,13 @@
+#include <cstdlib>
+
+#include "store_file.h"
+
+namespace taliscom {
+
+std::optional<std::filesystem::path> MetabaseFileFromEnvironment() {
+    const char* value = std::getenv(kMetabaseFileVariable);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::filesystem::path(value);
+}
+
+}  // namespace taliscom
