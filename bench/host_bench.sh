@@ -3,9 +3,12 @@
 #   pixwall-host: no filter; through the Pixwall filter allowed by the referrer rules; blocked
 #                 with a redirect to the alternate; the filter cases with logging off and on.
 #   nginx:        no referrer check; valid_referers allowing the own site; redirecting others
-#                 to the same alternate; with its access log off and on.
-# The figure that matters is the filter's cost relative to its own host, next to the referer
-# module's cost relative to nginx. Installs wrk and nginx when missing; builds preset linux.
+#                 to the same alternate; the Pixwall module (pixwall_filter) with the same filter
+#                 allowing and redirecting; with logging off and on (nginx's access log, and for
+#                 the module the filter's log as well).
+# The figures that matter: the filter's cost relative to its own host, next to the referer
+# module's cost relative to nginx; and nginx with the Pixwall module against nginx with
+# valid_referers. Installs wrk and nginx when missing; builds preset linux.
 # Usage: bench/host_bench.sh [SECONDS_PER_CASE]   (default 10)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +18,7 @@ wrk_threads=2
 
 scripts/setup.sh wrk nginx
 [ -f build/linux/build.ninja ] || cmake --preset linux >/dev/null
-cmake --build --preset linux --target pixwall-host pixwall -j 2 >/dev/null
+cmake --build --preset linux --target pixwall-host pixwall pixwall_nginx_module -j 2 >/dev/null
 
 work=$(pwd)/build/linux/bench/host
 rm -rf "$work" && mkdir -p "$work/tmp"
@@ -69,7 +72,7 @@ for p in $(seq "$base" $((base + 5))); do
   if (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then echo "port $p is taken; run again" >&2; exit 1; fi
 done
 host_plain=$base host_off=$((base + 1)) host_on=$((base + 2))
-nginx_plain=$((base + 3)) nginx_referer=$((base + 4))
+nginx_plain=$((base + 3)) nginx_referer=$((base + 4)) nginx_pixwall=$((base + 5))
 
 build/linux/host/pixwall-host --threads 2 \
   --site "$root" --name localhost --port "$host_plain" \
@@ -122,14 +125,19 @@ for access_log in off on; do
   [ "$access_log" = off ] || log_setting="$work/access.log"
   sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
       -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#$log_setting#g" \
+      -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-$access_log/pixwall.so#g" \
+      -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
       bench/nginx.conf >"$work/nginx.conf"
   nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
   pids+=($!)
   wait_for_port "$nginx_plain"
   wait_for_port "$nginx_referer"
+  wait_for_port "$nginx_pixwall"
   run nginx "no referrer check" "$access_log" "$nginx_plain" "" 200
   run nginx "allowed (valid_referers)" "$access_log" "$nginx_referer" "http://localhost/index.html" 200
   run nginx "blocked, redirect" "$access_log" "$nginx_referer" "http://leech.example/page.html" 302
+  run nginx+pixwall "allowed (referrer of own site)" "$access_log" "$nginx_pixwall" "http://localhost/index.html" 200
+  run nginx+pixwall "blocked, redirect" "$access_log" "$nginx_pixwall" "http://leech.example/page.html" 302
   cleanup
   pids=()
 done

@@ -63,34 +63,39 @@ Site::Reply Site::Answer(const Request& request, const std::string& clientAddres
         return BadRequest();
     }
 
-    FilterRequest filterRequest(request, clientAddress, serverName_);
-    DWORD status = SF_STATUS_REQ_NEXT_NOTIFICATION;
-    for (const auto& filter : filters_) {
-        status = filter->PreprocHeaders(filterRequest.Context(), filterRequest.Headers());
-        // A sent response is the request's answer, whatever the filter returned with it.
-        if (filterRequest.Sent() || status != SF_STATUS_REQ_NEXT_NOTIFICATION) break;
+    std::vector<RequestView::Field> fields;
+    for (const auto& field : request) {
+        fields.push_back({std::string_view(field.name_string().data(), field.name_string().size()),
+                          std::string_view(field.value().data(), field.value().size())});
     }
+    const RequestView view{
+        .method = std::string_view(request.method_string().data(), request.method_string().size()),
+        .target = std::string_view(request.target().data(), request.target().size()),
+        .http10 = request.version() == 10,
+        .fields = fields,
+        .clientAddress = clientAddress,
+        .defaultServerName = serverName_,
+    };
+    FilterRequest filterRequest(view);
+    const FilterChain::Outcome outcome = filters_.Run(filterRequest);
 
     Reply reply;
-    if (const auto& sent = filterRequest.Sent()) {
-        TextResponse response = Text(sent->status, sent->reason, request.version(), "");
-        AddHeaders(response, sent->headers);
-        response.keep_alive(request.keep_alive() && status != SF_STATUS_REQ_FINISHED);
-        reply.closeAfter = !response.keep_alive();
-        reply.response = std::move(response);
-        return reply;
-    }
-    switch (status) {
-        case SF_STATUS_REQ_NEXT_NOTIFICATION:
+    switch (outcome.action) {
+        case FilterChain::Action::kRespond: {
+            const FilterRequest::SentResponse& sent = *filterRequest.Sent();
+            TextResponse response = Text(sent.status, sent.reason, request.version(), "");
+            AddHeaders(response, sent.headers);
+            response.keep_alive(request.keep_alive() && outcome.keepAlive);
+            reply.closeAfter = !response.keep_alive();
+            reply.response = std::move(response);
+            return reply;
+        }
+        case FilterChain::Action::kServe:
             return Serve(request, filterRequest.PendingHeaders());
-        case SF_STATUS_REQ_HANDLED_NOTIFICATION:
-        case SF_STATUS_REQ_FINISHED:
-        case SF_STATUS_REQ_FINISHED_KEEP_CONN:
-            // Finished without an answer: nothing more is sent, and only closing the
-            // connection tells the client so.
+        case FilterChain::Action::kClose:
             reply.closeAfter = true;
             return reply;
-        default: {
+        case FilterChain::Action::kError: {
             TextResponse response =
                 Text(500, "Server Error", request.version(), "500 Server Error\n");
             AddHeaders(response, filterRequest.PendingHeaders());
@@ -100,6 +105,7 @@ Site::Reply Site::Answer(const Request& request, const std::string& clientAddres
             return reply;
         }
     }
+    return reply;
 }
 
 Site::Reply Site::Serve(const Request& request, const FilterRequest::HeaderLines& added) const {

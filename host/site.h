@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "document_root.h"
-#include "filter_module.h"
+#include "filter_chain.h"
 #include "filter_request.h"
 
 class Site {
   public:
-    using Request = FilterRequest::Request;
+    using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using TextResponse = boost::beast::http::response<boost::beast::http::string_body>;
     using FileResponse = boost::beast::http::response<boost::beast::http::file_body>;
 
@@ -34,7 +34,9 @@ class Site {
 
     const std::string& ServerName() const { return serverName_; }
     const DocumentRoot& Root() const { return root_; }
-    const std::vector<std::shared_ptr<const FilterModule>>& Filters() const { return filters_; }
+    const std::vector<std::shared_ptr<const FilterModule>>& Filters() const {
+        return filters_.Filters();
+    }
 
   private:
     Reply Answer(const Request& request, const std::string& clientAddress) const;
@@ -42,5 +44,5 @@ class Site {
 
     std::string serverName_;
     DocumentRoot root_;
-    std::vector<std::shared_ptr<const FilterModule>> filters_;
+    FilterChain filters_;
 };

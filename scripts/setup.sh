@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev
   libboost-dev libncurses-dev tmux xvfb nsis
+  nginx nginx-dev libssl-dev libpcre2-dev zlib1g-dev
 )
 # Wanted by the tests but not needed to build or run: the browser test skips without chromium,
 # the fuzz targets without clang and its libFuzzer runtime.

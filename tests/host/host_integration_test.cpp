@@ -1,264 +1,64 @@
-// pixwall-host with a copy of the real filter module, driven over real loopback HTTP.
+// pixwall-host with a copy of the real filter module, driven over real loopback HTTP: the cases
+// every server passes, and what only the stand-in host does (its own file serving, time limits,
+// command line).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <thread>
 
+#include "filter_server_cases.h"
 #include "host_process.h"
 #include "http_client.h"
-#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kGif = "GIF89a\x01\x00\x01\x00 picture of a cat";
-const std::string kJpg = "\xFF\xD8\xFF\xE0 photo of a dog";
-const std::string kStop = "GIF89a\x01\x00\x01\x00 hot-linking stop sign";
-const std::string kPage = "<html><body><img src=\"/images/cat.gif\"></body></html>\n";
-const std::string kSecret = "outside the document root\n";
-const std::string kAlternate = "http://localhost/alternates/stop.gif";
+const std::vector<std::string> kTimeLimit = {"--threads", "4", "--timeout", "2"};
 
-// A site with the filter: gif and jpg protected, gif redirected to its alternate, jpg answered
-// with 404, referrers containing "leech" black-listed, dynamic authorization with the cookie.
-class HostTest : public ::testing::Test {
+std::vector<std::string> SiteArguments(const std::string& root,
+                                       const std::vector<std::string>& modules) {
+    std::vector<std::string> arguments = kTimeLimit;
+    for (const char* argument : {"--site", root.c_str(), "--name", "localhost", "--port", "0"}) {
+        arguments.push_back(argument);
+    }
+    for (const auto& module : modules) {
+        arguments.push_back("--filter");
+        arguments.push_back(module);
+    }
+    return arguments;
+}
+
+class RunningHost : public FilterServer {
+  public:
+    explicit RunningHost(const std::vector<std::string>& arguments) : process_(arguments, 1) {}
+    unsigned short Port() const override { return process_.Port("localhost"); }
+    int Stop() override { return process_.Stop(); }
+
+  private:
+    HostProcess process_;
+};
+
+const FilterServerKind kHost = {
+    .name = "Host",
+    .errorReason = "Server Error",
+    .start = [](const std::string& root, const std::vector<std::string>& modules,
+                int) -> std::unique_ptr<FilterServer> {
+        return std::make_unique<RunningHost>(SiteArguments(root, modules));
+    },
+};
+
+INSTANTIATE_TEST_SUITE_P(Host, FilterServerTest, ::testing::Values(kHost), KindName);
+
+class HostTest : public FilterSiteTest {
   protected:
-    void SetUp() override {
-        folder.Write("site/index.html", kPage);
-        folder.Write("site/images/cat.gif", kGif);
-        folder.Write("site/images/dog.jpg", kJpg);
-        folder.Write("site/alternates/stop.gif", kStop);
-        folder.Write("secret.txt", kSecret);
-        fs::create_symlink(folder.PathOf("secret.txt"), folder.PathOf("site/link.txt"));
-        WriteModule("filter", R"([settings]
-timetolive=600
-[DynamicAuthorization]
-DynamicAuthorization=on
-usecookie=yes
-[logging]
-logging=on
-[alternates]
-gif=)" + kAlternate + "\n",
-                    "gif\njpg\n", "leech\n");
-    }
-
-    void WriteModule(const std::string& name, const std::string& settings,
-                     const std::string& blockedTypes, const std::string& referrerBlackList) {
-        fs::create_directories(folder.PathOf(name + "/LogFiles"));
-        fs::copy_file(PIXWALL_MODULE, folder.PathOf(name + "/pixwall.so"));
-        folder.Write(name + "/corvane.ini", "[settings]\nfiltername=Pixwall\n");
-        folder.Write(name + "/pixwall.ini", settings);
-        folder.Write(name + "/blocked_types.txt", blockedTypes);
-        folder.Write(name + "/referrer_blacklist.txt", referrerBlackList);
-    }
-
     std::vector<std::string> SiteArguments(const std::vector<std::string>& modules = {"filter"}) {
-        std::vector<std::string> arguments = {
-            "--threads",           "4",      "--timeout", "2",      "--site",
-            folder.PathOf("site"), "--name", "localhost", "--port", "0"};
-        for (const auto& module : modules) {
-            arguments.push_back("--filter");
-            arguments.push_back(folder.PathOf(module + "/pixwall.so"));
-        }
-        return arguments;
-    }
-
-    std::vector<std::string> Log(const std::string& module = "filter") {
-        return LogMessages(folder.Lines(module + "/LogFiles/pixwall.log"));
+        return ::SiteArguments(folder.PathOf("site"), ModulePaths(modules));
     }
 
     std::string Host(const HostProcess& host) {
         return "localhost:" + std::to_string(host.Port("localhost"));
     }
-
-    TempFolder folder;
 };
-
-TEST_F(HostTest, AnswersAsTheFilterDecides) {
-    HostProcess host(SiteArguments(), 1);
-    const unsigned short port = host.Port("localhost");
-    struct Case {
-        std::string target;
-        HttpClient::Headers headers;
-        unsigned status;
-        std::string reason;
-        std::string body;
-        std::string location;
-        std::string expires;
-        std::vector<std::string> logLines;  // what the request adds to the log
-    };
-    const Case cases[] = {
-        {"/images/cat.gif",
-         {{"Referer", "http://LocalHost:8080/index.html"}},
-         200,
-         "OK",
-         kGif,
-         "",
-         "",
-         {"Allowing /images/cat.gif : Referrer LocalHost is white listed"}},
-        {"/images/cat.gif?size=2",
-         {{"Referer", "http://leech.example/page"}},
-         302,
-         "Object Moved",
-         "",
-         kAlternate,
-         "0",
-         {"Blocking /images/cat.gif?size=2 : Referrer leech.example is black listed",
-          "Sending alternate resource for /images/cat.gif?size=2"}},
-        {"/images/dog.jpg",
-         {{"Referer", "http://leech.example/page"}},
-         404,
-         "Not Found",
-         "",
-         "",
-         "",
-         {"Blocking /images/dog.jpg : Referrer leech.example is black listed"}},
-        // The alternate itself is served whatever the rules say, without a log line.
-        {"/alternates/stop.gif",
-         {{"Referer", "http://leech.example/page"}},
-         200,
-         "OK",
-         kStop,
-         "",
-         "",
-         {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.target);
-        const std::size_t logged = Log().size();
-        HttpClient client(port);
-        const auto response = client.Get(c.target, "localhost:" + std::to_string(port), c.headers);
-        ASSERT_TRUE(response);
-        EXPECT_EQ(response->result_int(), c.status);
-        EXPECT_EQ(std::string(response->reason()), c.reason);
-        EXPECT_EQ(response->body(), c.body);
-        EXPECT_EQ(HeaderOf(*response, "Location"), c.location);
-        EXPECT_EQ(HeaderOf(*response, "Expires"), c.expires);
-        const auto log = Log();
-        ASSERT_GE(log.size(), logged);
-        EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(logged), log.end()),
-                  c.logLines);
-    }
-    // Stopping the host unloads the module, which writes its stop line.
-    EXPECT_EQ(host.Stop(), 0);
-    EXPECT_EQ(Log().back(), "Pixwall for IIS stopped");
-}
-
-TEST_F(HostTest, SendsTheFiltersStatusLineAndHeaderLinesAsGiven) {
-    HostProcess host(SiteArguments(), 1);
-    HttpClient client(host.Port("localhost"));
-    client.SendRaw(
-        "GET /images/cat.gif HTTP/1.1\r\nHost: localhost\r\nReferer: http://leech/\r\n"
-        "Connection: close\r\n\r\n");
-    const std::string raw = client.ReadToClose();
-    EXPECT_TRUE(raw.starts_with("HTTP/1.1 302 Object Moved\r\n")) << raw;
-    EXPECT_NE(raw.find("\r\nExpires: 0\r\n"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("\r\nLocation: " + kAlternate + "\r\n"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("\r\nContent-Length: 0\r\n"), std::string::npos) << raw;
-    EXPECT_TRUE(raw.ends_with("\r\n\r\n")) << raw;
-}
-
-TEST_F(HostTest, ClosesTheConnectionAfterA404FromTheFilter) {
-    HostProcess host(SiteArguments(), 1);
-    HttpClient client(host.Port("localhost"));
-    const auto response = client.Get("/images/dog.jpg", Host(host), {{"Referer", "http://leech/"}});
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->result_int(), 404u);
-    EXPECT_FALSE(response->keep_alive());
-    EXPECT_TRUE(client.ServerClosed());
-}
-
-TEST_F(HostTest, APageAdmitsItsVisitorAndHandsOutTheCookie) {
-    HostProcess host(SiteArguments(), 1);
-    HttpClient client(host.Port("localhost"));
-    // Before any page: a direct image request is refused.
-    auto image = client.Get("/images/cat.gif", Host(host));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->result_int(), 302u);
-
-    const auto page = client.Get("/", Host(host));
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->result_int(), 200u);
-    EXPECT_EQ(page->body(), kPage);
-    EXPECT_EQ(HeaderOf(*page, "Content-Type"), "text/html; charset=utf-8");
-    EXPECT_EQ(HeaderOf(*page, "Set-Cookie"), "PIXWALLID=MTI3LjAuMC4x; path=/;");  // 127.0.0.1
-
-    image = client.Get("/images/cat.gif", Host(host));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->result_int(), 200u);
-    EXPECT_EQ(image->body(), kGif);
-    const std::vector<std::string> expected = {
-        "Pixwall for IIS started",
-        "Blocking /images/cat.gif : Dynamic access denied for 127.0.0.1",
-        "Sending alternate resource for /images/cat.gif",
-        "Allowing /images/cat.gif : Dynamic access granted for 127.0.0.1",
-    };
-    EXPECT_EQ(Log(), expected);
-
-    EXPECT_EQ(host.Stop(), 0);
-    EXPECT_EQ(Log().back(), "Pixwall for IIS stopped");
-}
-
-TEST_F(HostTest, ReadsUrlsUpToTheFiltersLimit) {
-    HostProcess host(SiteArguments(), 1);
-    // The filter reads URLs shorter than 2083 characters; a longer one is a request error.
-    const struct {
-        std::size_t length;
-        unsigned status;
-        std::string reason;
-    } cases[] = {{2082, 404, "Not Found"}, {2083, 500, "Server Error"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.length);
-        const std::string url = "/" + std::string(c.length - 1, 'a');
-        HttpClient client(host.Port("localhost"));
-        const auto response = client.Get(url, Host(host));
-        ASSERT_TRUE(response);
-        EXPECT_EQ(response->result_int(), c.status);
-        EXPECT_EQ(std::string(response->reason()), c.reason);
-    }
-}
-
-TEST_F(HostTest, ServesConcurrentClientsWithWholeLogLines) {
-    HostProcess host(SiteArguments(), 1);
-    const unsigned short port = host.Port("localhost");
-    constexpr int kClients = 8;
-    constexpr int kRequests = 25;
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> clients;
-    for (int i = 0; i < kClients; ++i) {
-        clients.emplace_back([&, i] {
-            try {
-                HttpClient client(port);
-                for (int r = 0; r < kRequests; ++r) {
-                    const bool leech = (r + i) % 2 == 0;
-                    const auto response =
-                        client.Get("/images/cat.gif", "localhost",
-                                   {{"Referer", leech ? "http://leech/" : "http://localhost/"}});
-                    if (!response || response->result_int() != (leech ? 302u : 200u) ||
-                        response->body() != (leech ? "" : kGif)) {
-                        ++wrong;
-                    }
-                }
-            } catch (const std::exception&) {
-                wrong += kRequests;
-            }
-        });
-    }
-    for (auto& client : clients) client.join();
-    EXPECT_EQ(wrong, 0);
-
-    int allowed = 0, blocked = 0, sent = 0;
-    for (const auto& line : Log()) {
-        allowed += line == "Allowing /images/cat.gif : Referrer localhost is white listed";
-        blocked += line == "Blocking /images/cat.gif : Referrer leech is black listed";
-        sent += line == "Sending alternate resource for /images/cat.gif";
-    }
-    EXPECT_EQ(allowed, kClients * kRequests / 2);
-    EXPECT_EQ(blocked, kClients * kRequests / 2);
-    EXPECT_EQ(sent, blocked);
-    EXPECT_EQ(host.Stop(), 0);  // a sanitizer's findings make the exit status fail
-}
 
 TEST_F(HostTest, ASlowClientStallsNobodyAndIsCutOff) {
     HostProcess host(SiteArguments(), 1);
@@ -340,23 +140,6 @@ TEST_F(HostTest, AtTheConnectionLimitANewClientTakesTheIdleOnesPlace) {
     ASSERT_TRUE(response);
     EXPECT_EQ(response->result_int(), 200u);
     EXPECT_TRUE(idle.ServerClosed());
-}
-
-TEST_F(HostTest, RunsModulesInLoadOrderAndStopsAtTheFirstAnswer) {
-    // The second module protects nothing and logs every request that reaches it.
-    WriteModule("second", "[logging]\nlogging=on\n", "", "");
-    HostProcess host(SiteArguments({"filter", "second"}), 1);
-    HttpClient client(host.Port("localhost"));
-    auto response = client.Get("/images/cat.gif", Host(host), {{"Referer", "http://localhost/"}});
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->result_int(), 200u);
-    response = client.Get("/images/cat.gif?x", Host(host), {{"Referer", "http://leech/"}});
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->result_int(), 302u);
-    const std::vector<std::string> expected = {
-        "Pixwall for IIS started", "Allowing /images/cat.gif : No block rules for 127.0.0.1"};
-    EXPECT_EQ(Log("second"), expected);
-    EXPECT_EQ(host.Stop(), 0);
 }
 
 TEST_F(HostTest, ServesASiteWithoutFiltersAndAnswersHeadAndOtherMethods) {

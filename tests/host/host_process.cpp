@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "child_process.h"
+
 #ifndef PIXWALL_HOST_PROGRAM
 #error PIXWALL_HOST_PROGRAM names the host program
 #endif
@@ -31,19 +33,6 @@ bool ReadSome(int fd, std::string& into, Clock::time_point deadline) {
     if (n <= 0) return false;
     into.append(chunk, static_cast<std::size_t>(n));
     return true;
-}
-
-int WaitForExit(pid_t pid, Clock::time_point deadline) {
-    int status = 0;
-    while (Clock::now() < deadline) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
 }
 
 }  // namespace

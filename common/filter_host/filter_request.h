@@ -3,7 +3,6 @@
 // filters asked the server to send back.
 #pragma once
 
-#include <boost/beast/http.hpp>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,10 +11,10 @@
 #include <vector>
 
 #include "platform/isapi.h"
+#include "request_view.h"
 
 class FilterRequest {
   public:
-    using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using HeaderLines = std::vector<std::pair<std::string, std::string>>;
 
     // A response a filter sent with SF_REQ_SEND_RESPONSE_HEADER.
@@ -25,8 +24,8 @@ class FilterRequest {
         HeaderLines headers;  // added headers first, then the extra headers of the call
     };
 
-    // `defaultServerName` stands in for SERVER_NAME when the request names no host.
-    FilterRequest(const Request& request, std::string clientAddress, std::string defaultServerName);
+    // The request's values are viewed, not copied: `request` outlives the adapter.
+    explicit FilterRequest(const RequestView& request);
     FilterRequest(const FilterRequest&) = delete;
     FilterRequest& operator=(const FilterRequest&) = delete;
 
@@ -69,9 +68,7 @@ class FilterRequest {
     // buffer untouched and the size needed reported.
     static BOOL CopyOut(const std::optional<std::string>& value, LPVOID buffer, LPDWORD size);
 
-    const Request& request_;
-    std::string clientAddress_;
-    std::string defaultServerName_;
+    const RequestView& request_;
     HTTP_FILTER_CONTEXT context_{};
     HTTP_FILTER_PREPROC_HEADERS headers_{};
     HeaderLines pending_;

@@ -13,6 +13,9 @@ class FilterModule {
     // Loads the module, resolves the exports and calls GetFilterVersion. On failure returns null
     // and says why in `error`.
     static std::unique_ptr<FilterModule> Load(const std::string& path, std::string& error);
+    // Loads the module only to check that it is a filter module, and unloads it again without
+    // starting it (a started module runs threads of its own). False with the reason in `error`.
+    static bool Check(const std::string& path, std::string& error);
     ~FilterModule();
     FilterModule(const FilterModule&) = delete;
     FilterModule& operator=(const FilterModule&) = delete;
@@ -26,9 +29,12 @@ class FilterModule {
 
   private:
     FilterModule() = default;
+    // Loads the library and resolves both exports; false with the reason in `error`.
+    bool Open(const std::string& path, std::string& error);
 
     std::string path_;
     platform::SharedLibrary library_;
+    GetFilterVersionFn getFilterVersion_ = nullptr;
     HttpFilterProcFn httpFilterProc_ = nullptr;
     std::string description_;
     DWORD flags_ = 0;

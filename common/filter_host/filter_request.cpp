@@ -4,8 +4,6 @@
 
 #include "text.h"
 
-namespace http = boost::beast::http;
-
 namespace {
 
 bool IsTokenChar(char c) {
@@ -34,17 +32,15 @@ bool VariableNamesHeader(std::string_view variable, std::string_view header) {
 
 // All values of the fields the predicate accepts, joined as HTTP joins repeated fields.
 template <typename Matches>
-std::optional<std::string> JoinedFields(const FilterRequest::Request& request, Matches matches) {
+std::optional<std::string> JoinedFields(const RequestView& request, Matches matches) {
     std::optional<std::string> joined;
-    for (const auto& field : request) {
-        const std::string_view name(field.name_string().data(), field.name_string().size());
-        if (!matches(name)) continue;
-        const std::string_view value(field.value().data(), field.value().size());
+    for (const RequestView::Field& field : request.fields) {
+        if (!matches(field.name)) continue;
         if (joined) {
-            *joined += text::EqualsIgnoreCase(name, "Cookie") ? "; " : ", ";
-            *joined += value;
+            *joined += text::EqualsIgnoreCase(field.name, "Cookie") ? "; " : ", ";
+            *joined += field.value;
         } else {
-            joined.emplace(value);
+            joined.emplace(field.value);
         }
     }
     return joined;
@@ -52,11 +48,7 @@ std::optional<std::string> JoinedFields(const FilterRequest::Request& request, M
 
 }  // namespace
 
-FilterRequest::FilterRequest(const Request& request, std::string clientAddress,
-                             std::string defaultServerName)
-    : request_(request),
-      clientAddress_(std::move(clientAddress)),
-      defaultServerName_(std::move(defaultServerName)) {
+FilterRequest::FilterRequest(const RequestView& request) : request_(request) {
     context_.cbSize = sizeof context_;
     context_.Revision = 0x60000;
     context_.ServerContext = this;
@@ -78,9 +70,14 @@ HTTP_FILTER_CONTEXT* FilterRequest::Context() {
 
 std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) const {
     if (text::EqualsIgnoreCase(name, "SERVER_NAME")) {
-        const auto host = request_.find(http::field::host);
-        if (host == request_.end() || host->value().empty()) return defaultServerName_;
-        const std::string_view value(host->value().data(), host->value().size());
+        std::string_view value;
+        for (const RequestView::Field& field : request_.fields) {
+            if (text::EqualsIgnoreCase(field.name, "Host")) {
+                value = field.value;
+                break;
+            }
+        }
+        if (value.empty()) return std::string(request_.defaultServerName);
         // The name without its port; an IPv6 literal keeps its brackets.
         const std::size_t close = value.rfind(']');
         const std::size_t colon = value.rfind(':');
@@ -92,15 +89,13 @@ std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) 
     // No reverse lookup: the host name is the address, as IIS gives it by default.
     if (text::EqualsIgnoreCase(name, "REMOTE_ADDR") ||
         text::EqualsIgnoreCase(name, "REMOTE_HOST")) {
-        return clientAddress_;
+        return std::string(request_.clientAddress);
     }
-    if (text::EqualsIgnoreCase(name, "REQUEST_METHOD")) {
-        return std::string(request_.method_string());
-    }
+    if (text::EqualsIgnoreCase(name, "REQUEST_METHOD")) return std::string(request_.method);
     if (text::EqualsIgnoreCase(name, "SERVER_PROTOCOL")) {
-        return request_.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+        return request_.http10 ? "HTTP/1.0" : "HTTP/1.1";
     }
-    const std::string_view target(request_.target().data(), request_.target().size());
+    const std::string_view target = request_.target;
     const std::size_t query = target.find('?');
     if (text::EqualsIgnoreCase(name, "URL")) return std::string(target.substr(0, query));
     if (text::EqualsIgnoreCase(name, "QUERY_STRING")) {
@@ -117,9 +112,9 @@ std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) 
 }
 
 std::optional<std::string> FilterRequest::Header(std::string_view name) const {
-    if (name == "url") return std::string(request_.target());
-    if (name == "method") return std::string(request_.method_string());
-    if (name == "version") return request_.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+    if (name == "url") return std::string(request_.target);
+    if (name == "method") return std::string(request_.method);
+    if (name == "version") return request_.http10 ? "HTTP/1.0" : "HTTP/1.1";
     // Header names carry their colon, as IIS expects them.
     if (name.size() < 2 || name.back() != ':') return std::nullopt;
     const std::string_view wanted = name.substr(0, name.size() - 1);

@@ -2,26 +2,36 @@
 
 #include <cstring>
 
-std::unique_ptr<FilterModule> FilterModule::Load(const std::string& path, std::string& error) {
-    std::unique_ptr<FilterModule> module(new FilterModule);
-    module->path_ = path;
-    module->library_ = platform::SharedLibrary(path);
-    if (!module->library_.Loaded()) {
-        error = "cannot load filter module " + path + ": " + module->library_.Error();
-        return nullptr;
+bool FilterModule::Open(const std::string& path, std::string& error) {
+    path_ = path;
+    library_ = platform::SharedLibrary(path);
+    if (!library_.Loaded()) {
+        error = "cannot load filter module " + path + ": " + library_.Error();
+        return false;
     }
-    auto getFilterVersion = module->library_.Find<GetFilterVersionFn>("GetFilterVersion");
-    module->httpFilterProc_ = module->library_.Find<HttpFilterProcFn>("HttpFilterProc");
-    if (getFilterVersion == nullptr || module->httpFilterProc_ == nullptr) {
+    getFilterVersion_ = library_.Find<GetFilterVersionFn>("GetFilterVersion");
+    httpFilterProc_ = library_.Find<HttpFilterProcFn>("HttpFilterProc");
+    if (getFilterVersion_ == nullptr || httpFilterProc_ == nullptr) {
         error =
             "not a filter module (GetFilterVersion and HttpFilterProc are not both exported): " +
             path;
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+bool FilterModule::Check(const std::string& path, std::string& error) {
+    FilterModule module;
+    return module.Open(path, error);
+}
+
+std::unique_ptr<FilterModule> FilterModule::Load(const std::string& path, std::string& error) {
+    std::unique_ptr<FilterModule> module(new FilterModule);
+    if (!module->Open(path, error)) return nullptr;
 
     HTTP_FILTER_VERSION version{};
     version.dwServerFilterVersion = 0x60000;  // the interface of IIS 6
-    if (!getFilterVersion(&version)) {
+    if (!module->getFilterVersion_(&version)) {
         error = "filter module refused to start (GetFilterVersion returned FALSE): " + path;
         return nullptr;
     }
