@@ -6,9 +6,9 @@
 namespace beast = boost::beast;
 namespace http = beast::http;
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, Site::Responder respond,
                          std::chrono::seconds timeout)
-    : stream_(std::move(socket)), site_(std::move(site)), timeout_(timeout) {
+    : stream_(std::move(socket)), respond_(std::move(respond)), timeout_(timeout) {
     beast::error_code error;
     const auto peer = stream_.socket().remote_endpoint(error);
     if (!error) clientAddress_ = peer.address().to_string();
@@ -41,7 +41,7 @@ void HttpSession::OnRead(beast::error_code error) {
     }
     Site::Reply reply;
     try {
-        reply = site_->Respond(parser_->get(), clientAddress_);
+        reply = respond_(parser_->get(), clientAddress_);
     } catch (const std::exception&) {
         reply = Site::BadRequest();
     }

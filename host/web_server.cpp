@@ -12,14 +12,15 @@ using tcp = asio::ip::tcp;
 
 class WebServer::Listener : public std::enable_shared_from_this<Listener> {
   public:
-    Listener(asio::io_context& context, std::shared_ptr<const Site> site,
-             std::chrono::seconds timeout)
+    Listener(asio::io_context& context, Site::Responder respond, std::chrono::seconds timeout)
         : context_(context),
           acceptor_(asio::make_strand(context)),
-          site_(std::move(site)),
+          respond_(std::move(respond)),
           timeout_(timeout) {}
 
     unsigned short Open(const std::string& address, unsigned short port) {
+        address_ = address;
+        port_ = port;
         const tcp::endpoint endpoint(asio::ip::make_address(address), port);
         acceptor_.open(endpoint.protocol());
         acceptor_.set_option(asio::socket_base::reuse_address(true));
@@ -38,18 +39,32 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
                     // this, Nagle's algorithm holds the last one back for the client's ACK.
                     boost::system::error_code ignored;
                     socket.set_option(tcp::no_delay(true), ignored);
-                    std::make_shared<HttpSession>(std::move(socket), self->site_, self->timeout_)
+                    std::make_shared<HttpSession>(std::move(socket), self->respond_, self->timeout_)
                         ->Start();
                 }
                 self->Accept();
             });
     }
 
+    void Close() {
+        // On the acceptor's strand, where its pending accept runs.
+        asio::post(acceptor_.get_executor(), [self = shared_from_this()] {
+            boost::system::error_code ignored;
+            self->acceptor_.close(ignored);
+        });
+    }
+
+    bool Is(const std::string& address, unsigned short port) const {
+        return address_ == address && port_ == port;
+    }
+
   private:
     asio::io_context& context_;
     tcp::acceptor acceptor_;
-    std::shared_ptr<const Site> site_;
+    Site::Responder respond_;
     std::chrono::seconds timeout_;
+    std::string address_;
+    unsigned short port_ = 0;
 };
 
 WebServer::WebServer(unsigned threads, std::chrono::seconds timeout)
@@ -61,22 +76,47 @@ WebServer::~WebServer() { Stop(); }
 
 unsigned short WebServer::AddSite(std::shared_ptr<const Site> site, const std::string& address,
                                   unsigned short port) {
-    auto listener = std::make_shared<Listener>(context_, std::move(site), timeout_);
+    return Listen(
+        address, port,
+        [site = std::move(site)](const Site::Request& request, const std::string& clientAddress) {
+            return site->Respond(request, clientAddress);
+        });
+}
+
+unsigned short WebServer::Listen(const std::string& address, unsigned short port,
+                                 Site::Responder respond) {
+    auto listener = std::make_shared<Listener>(context_, std::move(respond), timeout_);
     const unsigned short bound = listener->Open(address, port);
+    // Accepting starts with the pool, or at once when it already runs.
+    listener->Accept();
     listeners_.push_back(std::move(listener));
     return bound;
 }
 
+void WebServer::StopListening(const std::string& address, unsigned short port) {
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+        if ((*it)->Is(address, port)) {
+            (*it)->Close();
+            listeners_.erase(it);
+            return;
+        }
+    }
+}
+
 void WebServer::Run(bool stopOnSignals) {
     asio::signal_set signals(context_);
+    asio::signal_set hangups(context_);
     if (stopOnSignals) {
         signals.add(SIGINT);
         signals.add(SIGTERM);
         signals.async_wait([this](boost::system::error_code error, int) {
             if (!error) Stop();
         });
+        if (hangup_) {
+            hangups.add(SIGHUP);
+            WaitForHangup(hangups);
+        }
     }
-    for (const auto& listener : listeners_) listener->Accept();
 
     std::vector<std::thread> pool;
     pool.reserve(threads_ - 1);
@@ -86,3 +126,11 @@ void WebServer::Run(bool stopOnSignals) {
 }
 
 void WebServer::Stop() { context_.stop(); }
+
+void WebServer::WaitForHangup(asio::signal_set& hangups) {
+    hangups.async_wait([this, &hangups](boost::system::error_code error, int) {
+        if (error) return;
+        hangup_();
+        WaitForHangup(hangups);
+    });
+}

@@ -52,9 +52,11 @@ class MetabaseStore : public AdminBase {
         std::vector<Property> properties;
         std::vector<std::unique_ptr<Node>> children;
     };
-    // The file's text for a tree and back; unreadable lines are skipped.
+    // The file's text for a tree and back; unreadable lines are skipped, and their numbers
+    // (from 1) go to `unreadableLines` when given.
     static std::string Format(const Node& root);
-    static std::unique_ptr<Node> Parse(const std::string& text);
+    static std::unique_ptr<Node> Parse(const std::string& text,
+                                       std::vector<std::size_t>* unreadableLines = nullptr);
 
   private:
     struct OpenHandle {

@@ -222,11 +222,14 @@ std::string MetabaseStore::Format(const Node& root) {
     return out;
 }
 
-std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text) {
+std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text,
+                                           std::vector<std::size_t>* unreadableLines) {
     auto root = std::make_unique<Node>();
     Node* current = nullptr;
     std::string_view rest = text;
+    std::size_t number = 0;
     while (!rest.empty()) {
+        ++number;
         const auto end = rest.find('\n');
         const std::string_view line = Trim(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
@@ -238,6 +241,8 @@ std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text) {
         Property property;
         if (current != nullptr && ParseProperty(line, property)) {
             SetProperty(*current, std::move(property));
+        } else if (unreadableLines != nullptr) {
+            unreadableLines->push_back(number);
         }
     }
     return root;
