@@ -6,6 +6,7 @@
 #include "metabase_store.h"
 #include "metabase_tree.h"
 #include "platform/locked_text_file.h"
+#include "text.h"
 #include "wide_text.h"
 
 namespace mt = taliscom::metabase_tree;
@@ -40,21 +41,6 @@ std::string String(const Node& node, std::uint32_t identifier) {
     return strings.empty() ? std::string() : strings.front();
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
 // "address:port:host name"; false when the port is no number from 0 to 65535.
 bool ParseBinding(std::string_view text, MetabaseSites::Binding& binding) {
     const auto first = text.find(':');
@@ -84,7 +70,7 @@ bool ReadFilters(Node& server, const std::string& serverKey, std::vector<std::st
     std::size_t start = 0;
     while (start <= order.size()) {
         const auto comma = std::min(order.find(',', start), order.size());
-        const std::string name(Trim(std::string_view(order).substr(start, comma - start)));
+        const std::string name(text::Trim(std::string_view(order).substr(start, comma - start)));
         start = comma + 1;
         if (name.empty()) continue;
         Node* filter = mt::FindChild(*node, taliscom::Utf8ToUtf16(name));
@@ -137,10 +123,10 @@ MetabaseSites MetabaseSites::Read(const std::filesystem::path& file) {
     return FromText(*text, file.string());
 }
 
-MetabaseSites MetabaseSites::FromText(const std::string& text, const std::string& fileName) {
+MetabaseSites MetabaseSites::FromText(const std::string& content, const std::string& fileName) {
     MetabaseSites result;
     std::vector<std::size_t> unreadable;
-    const auto root = taliscom::MetabaseStore::Parse(text, &unreadable);
+    const auto root = taliscom::MetabaseStore::Parse(content, &unreadable);
     for (const std::size_t line : unreadable) {
         result.problems.push_back(fileName + ":" + std::to_string(line) +
                                   ": unreadable line skipped");
@@ -158,19 +144,19 @@ MetabaseSites MetabaseSites::FromText(const std::string& text, const std::string
         if (!IsNumber(child->name)) continue;
         SiteDefinition site;
         site.key = serviceKey + "/" + taliscom::Utf16ToUtf8(child->name);
-        if (!EqualsIgnoringCase(String(*child, taliscom::kMdKeyType), "IIsWebServer")) {
+        if (!text::EqualsIgnoreCase(String(*child, taliscom::kMdKeyType), "IIsWebServer")) {
             result.problems.push_back(site.key + ": KeyType is not IIsWebServer, so no site");
             continue;
         }
         site.description = String(*child, taliscom::kMdServerComment);
         const std::string name = site.key + " (\"" + site.description + "\")";
         bool sound = true;
-        for (const auto& text : Strings(*child, taliscom::kMdServerBindings)) {
+        for (const auto& entry : Strings(*child, taliscom::kMdServerBindings)) {
             Binding binding;
-            if (ParseBinding(text, binding)) {
+            if (ParseBinding(entry, binding)) {
                 site.bindings.push_back(std::move(binding));
             } else {
-                result.problems.push_back(name + ": ServerBindings entry \"" + text +
+                result.problems.push_back(name + ": ServerBindings entry \"" + entry +
                                           "\" is not address:port:host name");
                 sound = false;
             }

@@ -30,7 +30,7 @@ class MetabaseSites {
     // unprotected).
     static MetabaseSites Read(const std::filesystem::path& file);
     // The same for the store's text, for a file already read.
-    static MetabaseSites FromText(const std::string& text, const std::string& fileName);
+    static MetabaseSites FromText(const std::string& content, const std::string& fileName);
 
     std::vector<SiteDefinition> sites;
     std::vector<std::string> problems;

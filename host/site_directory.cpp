@@ -1,15 +1,8 @@
 #include "site_directory.h"
 
-namespace {
+#include "text.h"
 
-bool SameHost(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
+namespace {
 
 // The Host header's name without its port ("[::1]:80" keeps its brackets).
 std::string_view HostName(const Site::Request& request) {
@@ -35,7 +28,8 @@ Site::Reply SiteDirectory::Respond(const std::string& endpoint, const Site::Requ
         if (bound != table_.end()) {
             const std::string_view host = HostName(request);
             for (const auto& entry : bound->second) {
-                if (!entry.hostName.empty() && SameHost(entry.hostName, host)) site = entry.site;
+                if (!entry.hostName.empty() && text::EqualsIgnoreCase(entry.hostName, host))
+                    site = entry.site;
             }
             for (const auto& entry : bound->second) {
                 if (!site && entry.hostName.empty()) site = entry.site;
