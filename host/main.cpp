@@ -1,5 +1,6 @@
 // pixwall-host: serves sites over HTTP and runs each request through the sites' ISAPI filter
 // modules, standing in for IIS.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
     if (!options->metabase.empty()) {
         try {
             WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds));
+            // A restart asked for as soon as the pid file exists, before Run listens for it,
+            // must not end the host.
+            std::signal(SIGHUP, SIG_IGN);
             MetabaseHost host(server, options->metabase, options->pidFile, stdout, stderr);
             if (host.Restart() == 0) return 1;
             server.OnHangup([&host] { host.Restart(); });
