@@ -16,9 +16,16 @@ std::optional<unsigned long> ParseNumber(const std::string& value, unsigned long
 }  // namespace
 
 std::string HostOptions::Usage() {
-    return R"(Usage: pixwall-host [--bind ADDRESS] [--threads N] [--timeout SECONDS]
-                   [--max-connections N]
+    return R"(Usage: pixwall-host [--threads N] [--timeout SECONDS] [--max-connections N]
+                   [--metabase FILE] [--pid-file FILE]
+       pixwall-host [--bind ADDRESS] [--threads N] [--timeout SECONDS] [--max-connections N]
                     --site ROOT --name NAME --port PORT [--filter MODULE]... [--site ...]
+
+The first form serves the web sites of a metabase store (default: the file PIXWALL_METABASE
+names) as IIS does: each site's bindings, document root and filters (the global ones, then
+the site's). SIGHUP restarts: the requests in flight finish, every filter module is unloaded,
+the store is read again and the modules loaded anew. The second form takes the sites from
+the command line.
 
 Serves each site's document root over HTTP/1.1 and runs every request through the site's
 ISAPI filter modules, as IIS does: each module is loaded once, GetFilterVersion is called,
@@ -31,6 +38,9 @@ Options:
   --port PORT        the site's port; 0 takes a free one (each listening address is printed)
   --filter MODULE    a filter module file (pixwall.so) for the site; repeat for several,
                      in load order. Its settings and rule lists lie in the module's folder
+  --metabase FILE    the metabase store to take the sites from
+  --pid-file FILE    with a store: where the process id and the count of loads are kept, for
+                     scripts/iisreset (default: the store's file name with ".pid" added)
   --bind ADDRESS     the address to listen on for every site (default 127.0.0.1)
   --threads N        request threads (default: one per processor, at least 2)
   --timeout SECONDS  time a client has to send a request or take a response (default 30)
@@ -46,7 +56,8 @@ SIGINT or SIGTERM, unloading the filter modules.
 }
 
 std::optional<HostOptions> HostOptions::Parse(const std::vector<std::string>& arguments,
-                                              std::string& error, bool& help) {
+                                              std::string& error, bool& help,
+                                              const std::string& defaultMetabase) {
     HostOptions options;
     help = false;
     std::vector<bool> hasPort;
@@ -69,6 +80,10 @@ std::optional<HostOptions> HostOptions::Parse(const std::vector<std::string>& ar
         }
         if (option == "--bind") {
             options.bindAddress = value;
+        } else if (option == "--metabase") {
+            options.metabase = value;
+        } else if (option == "--pid-file") {
+            options.pidFile = value;
         } else if (option == "--threads") {
             const auto number = ParseNumber(value, 256);
             if (!number || *number == 0) {
@@ -114,9 +129,19 @@ std::optional<HostOptions> HostOptions::Parse(const std::vector<std::string>& ar
             return std::nullopt;
         }
     }
-    if (options.sites.empty()) {
-        error = "no site given (--site ROOT --name NAME --port PORT)";
+    if (!options.metabase.empty() && !options.sites.empty()) {
+        error = "--metabase and --site exclude each other";
         return std::nullopt;
+    }
+    if (options.sites.empty() && options.metabase.empty()) options.metabase = defaultMetabase;
+    if (options.sites.empty() && options.metabase.empty()) {
+        error =
+            "no site given (--site ROOT --name NAME --port PORT, or --metabase FILE, or "
+            "PIXWALL_METABASE naming the store)";
+        return std::nullopt;
+    }
+    if (!options.metabase.empty() && options.pidFile.empty()) {
+        options.pidFile = options.metabase + ".pid";
     }
     for (std::size_t i = 0; i < options.sites.size(); ++i) {
         const SiteOptions& site = options.sites[i];

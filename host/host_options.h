@@ -15,11 +15,16 @@ class HostOptions {
     };
 
     // Absent with a message in `error` when the command line is wrong; `help` is set for --help.
+    // Without --site and --metabase the sites come from the store `defaultMetabase` (the file
+    // PIXWALL_METABASE names), when there is one.
     static std::optional<HostOptions> Parse(const std::vector<std::string>& arguments,
-                                            std::string& error, bool& help);
+                                            std::string& error, bool& help,
+                                            const std::string& defaultMetabase = {});
     static std::string Usage();
 
     std::vector<SiteOptions> sites;
+    std::string metabase;  // the store to take the sites from, instead of `sites`
+    std::string pidFile;   // with a store: default "<store>.pid"
     std::string bindAddress = "127.0.0.1";
     unsigned threads = 0;          // 0: one per processor, at least two
     unsigned timeoutSeconds = 30;  // for reading a request and writing a response

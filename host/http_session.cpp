@@ -7,10 +7,10 @@
 namespace beast = boost::beast;
 namespace http = beast::http;
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, Site::Responder respond,
                          std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit)
     : stream_(std::move(socket)),
-      site_(std::move(site)),
+      respond_(std::move(respond)),
       timeout_(timeout),
       limit_(std::move(limit)) {
     beast::error_code error;
@@ -56,7 +56,7 @@ void HttpSession::OnRead(beast::error_code error) {
     }
     Site::Reply reply;
     try {
-        reply = site_->Respond(parser_->get(), clientAddress_);
+        reply = respond_(parser_->get(), clientAddress_);
     } catch (const std::exception&) {
         reply = Site::BadRequest();
     }

@@ -21,7 +21,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     static constexpr std::uint64_t kBodyLimit = 1024 * 1024;
 
     // The session was admitted by `limit` and releases its place when it ends.
-    HttpSession(boost::asio::ip::tcp::socket&& socket, std::shared_ptr<const Site> site,
+    HttpSession(boost::asio::ip::tcp::socket&& socket, Site::Responder respond,
                 std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit);
     ~HttpSession();
     HttpSession(const HttpSession&) = delete;
@@ -39,7 +39,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
-    std::shared_ptr<const Site> site_;
+    Site::Responder respond_;
     std::chrono::seconds timeout_;
     std::string clientAddress_;
     Site::Reply reply_;  // kept alive while it is written

@@ -1,12 +1,15 @@
 // pixwall-host: serves sites over HTTP and runs each request through the sites' ISAPI filter
 // modules, standing in for IIS.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <map>
 
 #include "filter_module.h"
 #include "host_options.h"
+#include "metabase_host.h"
 #include "site.h"
 #include "web_server.h"
 
@@ -14,7 +17,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     bool help = false;
-    const auto options = HostOptions::Parse(arguments, error, help);
+    const char* store = std::getenv("PIXWALL_METABASE");
+    const auto options = HostOptions::Parse(arguments, error, help, store != nullptr ? store : "");
     if (help) {
         std::fputs(HostOptions::Usage().c_str(), stdout);
         return 0;
@@ -23,6 +27,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pixwall-host: %s\n(pixwall-host --help explains the options)\n",
                      error.c_str());
         return 2;
+    }
+
+    if (!options->metabase.empty()) {
+        try {
+            WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds));
+            // A restart asked for as soon as the pid file exists, before Run listens for it,
+            // must not end the host.
+            std::signal(SIGHUP, SIG_IGN);
+            MetabaseHost host(server, options->metabase, options->pidFile, stdout, stderr);
+            if (host.Restart() == 0) return 1;
+            server.OnHangup([&host] { host.Restart(); });
+            server.Run(true);
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "pixwall-host: %s\n", failure.what());
+            return 1;
+        }
+        return 0;
     }
 
     try {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <boost/beast/http.hpp>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -23,6 +24,8 @@ class Site {
         std::variant<std::monostate, TextResponse, FileResponse> response;
         bool closeAfter = false;  // the connection ends after this reply
     };
+    // What answers the requests of one listening address: a site, or the sites bound there.
+    using Responder = std::function<Reply(const Request&, const std::string& clientAddress)>;
 
     Site(std::string serverName, const std::string& root,
          std::vector<std::shared_ptr<const FilterModule>> filters);

@@ -14,16 +14,18 @@ using tcp = asio::ip::tcp;
 
 class WebServer::Listener : public std::enable_shared_from_this<Listener> {
   public:
-    Listener(asio::io_context& context, std::shared_ptr<const Site> site,
-             std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit)
+    Listener(asio::io_context& context, Site::Responder respond, std::chrono::seconds timeout,
+             std::shared_ptr<ConnectionLimit> limit)
         : context_(context),
           acceptor_(asio::make_strand(context)),
           retry_(acceptor_.get_executor()),
-          site_(std::move(site)),
+          respond_(std::move(respond)),
           timeout_(timeout),
           limit_(std::move(limit)) {}
 
     unsigned short Open(const std::string& address, unsigned short port) {
+        address_ = address;
+        port_ = port;
         const tcp::endpoint endpoint(asio::ip::make_address(address), port);
         acceptor_.open(endpoint.protocol());
         acceptor_.set_option(asio::socket_base::reuse_address(true));
@@ -36,11 +38,25 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
         acceptor_.async_accept(
             asio::make_strand(context_),
             [self = shared_from_this()](boost::system::error_code error, tcp::socket socket) {
-                if (error == asio::error::operation_aborted) return;
+                // A closed listener (a restart dropped its binding) accepts nothing more.
+                if (error == asio::error::operation_aborted || !self->acceptor_.is_open()) return;
                 if (error) return self->RetryLater();
                 self->backoff_ = kFirstBackoff;
                 self->Admit(std::move(socket), std::chrono::steady_clock::now() + self->timeout_);
             });
+    }
+
+    void Close() {
+        // On the acceptor's strand, where its pending accept runs.
+        asio::post(acceptor_.get_executor(), [self = shared_from_this()] {
+            boost::system::error_code ignored;
+            self->acceptor_.close(ignored);
+            self->retry_.cancel();
+        });
+    }
+
+    bool Is(const std::string& address, unsigned short port) const {
+        return address_ == address && port_ == port;
     }
 
   private:
@@ -55,7 +71,7 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
             // Nagle's algorithm holds the last one back for the client's ACK.
             boost::system::error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
-            std::make_shared<HttpSession>(std::move(socket), site_, timeout_, limit_)->Start();
+            std::make_shared<HttpSession>(std::move(socket), respond_, timeout_, limit_)->Start();
             return Accept();
         }
         if (std::chrono::steady_clock::now() >= deadline) return Accept();  // socket closes
@@ -82,9 +98,11 @@ class WebServer::Listener : public std::enable_shared_from_this<Listener> {
     tcp::acceptor acceptor_;
     asio::steady_timer retry_;
     std::chrono::milliseconds backoff_ = kFirstBackoff;
-    std::shared_ptr<const Site> site_;
+    Site::Responder respond_;
     std::chrono::seconds timeout_;
     std::shared_ptr<ConnectionLimit> limit_;
+    std::string address_;
+    unsigned short port_ = 0;
 };
 
 WebServer::WebServer(unsigned threads, std::chrono::seconds timeout, std::size_t maxConnections)
@@ -97,22 +115,47 @@ WebServer::~WebServer() { Stop(); }
 
 unsigned short WebServer::AddSite(std::shared_ptr<const Site> site, const std::string& address,
                                   unsigned short port) {
-    auto listener = std::make_shared<Listener>(context_, std::move(site), timeout_, limit_);
+    return Listen(
+        address, port,
+        [site = std::move(site)](const Site::Request& request, const std::string& clientAddress) {
+            return site->Respond(request, clientAddress);
+        });
+}
+
+unsigned short WebServer::Listen(const std::string& address, unsigned short port,
+                                 Site::Responder respond) {
+    auto listener = std::make_shared<Listener>(context_, std::move(respond), timeout_, limit_);
     const unsigned short bound = listener->Open(address, port);
+    // Accepting starts with the pool, or at once when it already runs.
+    listener->Accept();
     listeners_.push_back(std::move(listener));
     return bound;
 }
 
+void WebServer::StopListening(const std::string& address, unsigned short port) {
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+        if ((*it)->Is(address, port)) {
+            (*it)->Close();
+            listeners_.erase(it);
+            return;
+        }
+    }
+}
+
 void WebServer::Run(bool stopOnSignals) {
     asio::signal_set signals(context_);
+    asio::signal_set hangups(context_);
     if (stopOnSignals) {
         signals.add(SIGINT);
         signals.add(SIGTERM);
         signals.async_wait([this](boost::system::error_code error, int) {
             if (!error) Stop();
         });
+        if (hangup_) {
+            hangups.add(SIGHUP);
+            WaitForHangup(hangups);
+        }
     }
-    for (const auto& listener : listeners_) listener->Accept();
 
     std::vector<std::thread> pool;
     pool.reserve(threads_ - 1);
@@ -122,3 +165,11 @@ void WebServer::Run(bool stopOnSignals) {
 }
 
 void WebServer::Stop() { context_.stop(); }
+
+void WebServer::WaitForHangup(asio::signal_set& hangups) {
+    hangups.async_wait([this, &hangups](boost::system::error_code error, int) {
+        if (error) return;
+        hangup_();
+        WaitForHangup(hangups);
+    });
+}

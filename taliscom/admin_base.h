@@ -30,10 +30,12 @@ inline constexpr std::uint32_t kMultiSzMetadata = 5;
 // Property identifiers (iiscnfg.h) and values.
 inline constexpr std::uint32_t kMdKeyType = 1002;          // MD_KEY_TYPE
 inline constexpr std::uint32_t kMdServerComment = 1015;    // MD_SERVER_COMMENT
+inline constexpr std::uint32_t kMdServerBindings = 1023;   // MD_SERVER_BINDINGS
 inline constexpr std::uint32_t kMdFilterLoadOrder = 2040;  // MD_FILTER_LOAD_ORDER
 inline constexpr std::uint32_t kMdFilterImagePath = 2041;  // MD_FILTER_IMAGE_PATH
 inline constexpr std::uint32_t kMdFilterState = 2042;      // MD_FILTER_STATE
 inline constexpr std::uint32_t kMdFilterStateLoaded = 1;   // MD_FILTER_STATE_LOADED
+inline constexpr std::uint32_t kMdVrPath = 3001;           // MD_VR_PATH
 inline constexpr std::uint32_t kNoAttributes = 0;          // METADATA_NO_ATTRIBUTES
 inline constexpr std::uint32_t kUserTypeServer = 1;        // IIS_MD_UT_SERVER
 

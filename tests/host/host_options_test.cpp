@@ -82,3 +82,44 @@ TEST(HostOptionsTest, ExplainsWhatIsWrong) {
 }
 
 }  // namespace
+
+TEST(HostOptionsTest, TakesTheSitesFromAStore) {
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string environment;
+        std::string metabase;
+        std::string pidFile;
+    } cases[] = {
+        {"named on the command line",
+         {"--metabase", "/m/store.txt"},
+         "",
+         "/m/store.txt",
+         "/m/store.txt.pid"},
+        {"the command line before the environment",
+         {"--metabase", "/m/a"},
+         "/m/b",
+         "/m/a",
+         "/m/a.pid"},
+        {"from the environment", {}, "/m/env", "/m/env", "/m/env.pid"},
+        {"own pid file", {"--pid-file", "/run/h.pid"}, "/m/env", "/m/env", "/run/h.pid"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        bool help = false;
+        const auto options = HostOptions::Parse(c.arguments, error, help, c.environment);
+        ASSERT_TRUE(options) << c.name << ": " << error;
+        EXPECT_EQ(options->metabase, c.metabase) << c.name;
+        EXPECT_EQ(options->pidFile, c.pidFile) << c.name;
+        EXPECT_TRUE(options->sites.empty()) << c.name;
+    }
+    std::string error;
+    bool help = false;
+    EXPECT_FALSE(HostOptions::Parse(
+        {"--metabase", "/m", "--site", "/r", "--name", "x", "--port", "1"}, error, help));
+    EXPECT_EQ(error, "--metabase and --site exclude each other");
+    const auto sites =
+        HostOptions::Parse({"--site", "/r", "--name", "x", "--port", "1"}, error, help, "/m/env");
+    ASSERT_TRUE(sites);
+    EXPECT_TRUE(sites->metabase.empty()) << "sites on the command line win over the environment";
+}

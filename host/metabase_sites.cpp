@@ -1,0 +1,193 @@
+#include "metabase_sites.h"
+
+#include <charconv>
+
+#include "admin_base.h"
+#include "metabase_store.h"
+#include "metabase_tree.h"
+#include "platform/locked_text_file.h"
+#include "text.h"
+#include "wide_text.h"
+
+namespace mt = taliscom::metabase_tree;
+using Node = taliscom::MetabaseStore::Node;
+
+namespace {
+
+const taliscom::MetabaseStore::Property* FindProperty(const Node& node, std::uint32_t identifier) {
+    for (const auto& property : node.properties) {
+        if (property.identifier == identifier) return &property;
+    }
+    return nullptr;
+}
+
+// The strings of a string property (a MULTISZ holds several); nothing for another type.
+std::vector<std::string> Strings(const Node& node, std::uint32_t identifier) {
+    const auto* property = FindProperty(node, identifier);
+    if (property == nullptr || !mt::IsStringType(property->dataType)) return {};
+    std::vector<std::string> strings;
+    std::u16string text = mt::FromBytes(property->data);
+    std::size_t start = 0;
+    for (std::size_t end = text.find(u'\0'); end != std::u16string::npos;
+         start = end + 1, end = text.find(u'\0', start)) {
+        if (end > start) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start, end - start)));
+    }
+    if (start < text.size()) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start)));
+    return strings;
+}
+
+std::string String(const Node& node, std::uint32_t identifier) {
+    const auto strings = Strings(node, identifier);
+    return strings.empty() ? std::string() : strings.front();
+}
+
+// "address:port:host name"; false when the port is no number from 0 to 65535.
+bool ParseBinding(std::string_view text, MetabaseSites::Binding& binding) {
+    const auto first = text.find(':');
+    const auto second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) return false;
+    const std::string_view port = text.substr(first + 1, second - first - 1);
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value > 65535) {
+        return false;
+    }
+    binding.address = std::string(text.substr(0, first));
+    binding.port = static_cast<unsigned short>(value);
+    binding.hostName = std::string(text.substr(second + 1));
+    return true;
+}
+
+// Appends the filters of the Filters node below `server` (if any) to `filters`, each module
+// once; false with a message when the load order names a filter that cannot be found.
+bool ReadFilters(Node& server, const std::string& serverKey, std::vector<std::string>& filters,
+                 std::vector<std::string>& problems) {
+    Node* node = mt::FindChild(server, u"Filters");
+    if (node == nullptr) return true;
+    const std::string nodeKey = serverKey + "/Filters";
+    const std::string order = String(*node, taliscom::kMdFilterLoadOrder);
+    bool sound = true;
+    std::size_t start = 0;
+    while (start <= order.size()) {
+        const auto comma = std::min(order.find(',', start), order.size());
+        const std::string name(text::Trim(std::string_view(order).substr(start, comma - start)));
+        start = comma + 1;
+        if (name.empty()) continue;
+        Node* filter = mt::FindChild(*node, taliscom::Utf8ToUtf16(name));
+        const std::string path =
+            filter == nullptr ? std::string() : String(*filter, taliscom::kMdFilterImagePath);
+        if (filter == nullptr) {
+            problems.push_back(nodeKey + ": FilterLoadOrder names " + name +
+                               ", but there is no key " + nodeKey + "/" + name);
+            sound = false;
+        } else if (path.empty()) {
+            problems.push_back(nodeKey + "/" + name + ": no FilterPath");
+            sound = false;
+        } else {
+            bool known = false;
+            for (const auto& loaded : filters) {
+                known = known || std::filesystem::path(loaded).lexically_normal() ==
+                                     std::filesystem::path(path).lexically_normal();
+            }
+            if (!known) filters.push_back(path);
+        }
+    }
+    return sound;
+}
+
+bool IsNumber(const std::u16string& name) {
+    if (name.empty()) return false;
+    for (const char16_t c : name) {
+        if (c < u'0' || c > u'9') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+MetabaseSites MetabaseSites::Read(const std::filesystem::path& file) {
+    std::error_code missing;
+    if (!std::filesystem::exists(file, missing)) {
+        MetabaseSites none;
+        none.problems.push_back(file.string() + ": no such metabase store");
+        return none;
+    }
+    const auto lock = platform::FileLock::Acquire(file, false, taliscom::kOpenTimeoutMs);
+    if (!lock) {
+        MetabaseSites none;
+        none.problems.push_back(file.string() + ": held by another writer too long");
+        return none;
+    }
+    const platform::FileText read = platform::ReadWholeFile(file);
+    if (read.state != platform::FileText::State::Read) {
+        MetabaseSites none;
+        none.problems.push_back(read.error.empty() ? file.string() + ": cannot be read"
+                                                   : read.error);
+        return none;
+    }
+    return FromText(read.text, file.string());
+}
+
+MetabaseSites MetabaseSites::FromText(const std::string& content, const std::string& fileName) {
+    MetabaseSites result;
+    std::string error;
+    const auto root = taliscom::MetabaseStore::Parse(content, error);
+    if (!root) {
+        // The component refuses such a store too: nothing in it is to be trusted.
+        result.problems.push_back(fileName + ": " + error + ", so no sites");
+        return result;
+    }
+    Node* service = mt::FindNode(*root, {u"LM", u"W3SVC"});
+    if (service == nullptr) {
+        result.problems.push_back(fileName + ": no key /LM/W3SVC, so no sites");
+        return result;
+    }
+    const std::string serviceKey = "/LM/W3SVC";
+    std::vector<std::string> global;
+    const bool globalSound = ReadFilters(*service, serviceKey, global, result.problems);
+
+    for (const auto& child : service->children) {
+        if (!IsNumber(child->name)) continue;
+        SiteDefinition site;
+        site.key = serviceKey + "/" + taliscom::Utf16ToUtf8(child->name);
+        if (!text::EqualsIgnoreCase(String(*child, taliscom::kMdKeyType), "IIsWebServer")) {
+            result.problems.push_back(site.key + ": KeyType is not IIsWebServer, so no site");
+            continue;
+        }
+        site.description = String(*child, taliscom::kMdServerComment);
+        const std::string name = site.key + " (\"" + site.description + "\")";
+        bool sound = true;
+        for (const auto& entry : Strings(*child, taliscom::kMdServerBindings)) {
+            Binding binding;
+            if (ParseBinding(entry, binding)) {
+                site.bindings.push_back(std::move(binding));
+            } else {
+                result.problems.push_back(name + ": ServerBindings entry \"" + entry +
+                                          "\" is not address:port:host name");
+                sound = false;
+            }
+        }
+        if (sound && site.bindings.empty()) {
+            result.problems.push_back(name + ": no ServerBindings");
+            sound = false;
+        }
+        Node* rootKey = mt::FindChild(*child, u"ROOT");
+        site.root = rootKey == nullptr ? std::string() : String(*rootKey, taliscom::kMdVrPath);
+        if (site.root.empty()) {
+            result.problems.push_back(name + ": no document root (Path of " + site.key + "/ROOT)");
+            sound = false;
+        }
+        site.filters = global;
+        sound = ReadFilters(*child, site.key, site.filters, result.problems) && sound;
+        if (!globalSound) {
+            result.problems.push_back(name + ": not served, a global filter is missing");
+            continue;
+        }
+        if (!sound) {
+            result.problems.push_back(name + ": not served");
+            continue;
+        }
+        result.sites.push_back(std::move(site));
+    }
+    return result;
+}
