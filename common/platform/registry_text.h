@@ -18,6 +18,7 @@ namespace platform {
 // joined): written back unchanged.
 struct RegistryRawValue {
     std::string text;
+    bool operator==(const RegistryRawValue&) const = default;
 };
 
 struct RegistryKeyData {

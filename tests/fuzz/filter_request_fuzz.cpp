@@ -3,7 +3,9 @@
 // needed and the buffer untouched), and responses a filter sends carry no broken header lines.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <boost/beast/http.hpp>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "filter_request.h"
@@ -74,7 +76,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     boost::beast::error_code error;
     parser.put(boost::asio::buffer(raw), error);
     if (error || !parser.is_header_done()) return 0;
-    FilterRequest request(parser.get(), address, "localhost");
+    const auto& parsed = parser.get();
+    std::vector<RequestView::Field> fields;
+    for (const auto& field : parsed) {
+        fields.push_back({std::string_view(field.name_string().data(), field.name_string().size()),
+                          std::string_view(field.value().data(), field.value().size())});
+    }
+    const RequestView view{
+        .method = std::string_view(parsed.method_string().data(), parsed.method_string().size()),
+        .target = std::string_view(parsed.target().data(), parsed.target().size()),
+        .http10 = parsed.version() == 10,
+        .fields = fields,
+        .clientAddress = address,
+        .defaultServerName = "localhost",
+    };
+    FilterRequest request(view);
 
     std::size_t next = 0;
     auto nextSize = [&]() -> DWORD {

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "fake_isapi_host.h"
-#include "fuzz_check.h"
 #include "filter_config.h"
+#include "fuzz_check.h"
 #include "hotlink_filter.h"
 #include "request_facts.h"
 #include "temp_folder.h"
@@ -155,9 +155,9 @@ void CheckRequest(const FilterConfig& config, FakeRequest& request, DWORD status
     }
     const RequestFacts facts(request.Context(), request.Headers(), config);
     if (facts.urlMissing) FUZZ_CHECK(status == SF_STATUS_REQ_ERROR);
-    const bool blackListedImage =
-        !facts.urlMissing && !facts.isExempt && config.IsBlockedType(facts.fileType) &&
-        config.IsClientBlackListed(facts.clientAddress, facts.clientHost);
+    const bool blackListedImage = !facts.urlMissing && !facts.isExempt &&
+                                  config.IsBlockedType(facts.fileType) &&
+                                  config.IsClientBlackListed(facts.clientAddress, facts.clientHost);
     if (blackListedImage) FUZZ_CHECK(answered);
 }
 

@@ -1,6 +1,8 @@
 // The registry stand-in's REGEDIT4 reader on any text: what it reads, written back and read
-// again, is the same tree.
+// again, is the same tree; a text it refuses is refused with a reason.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "fuzz_check.h"
 #include "platform/registry_text.h"
@@ -21,8 +23,14 @@ bool SameTree(const platform::RegistryTree& a, const platform::RegistryTree& b) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const platform::RegistryTree tree = platform::ParseRegistryText(text);
-    const std::string written = platform::FormatRegistryText(tree);
-    FUZZ_CHECK(SameTree(platform::ParseRegistryText(written), tree));
+    std::string error;
+    const std::optional<platform::RegistryTree> tree = platform::ParseRegistryText(text, error);
+    if (!tree) {
+        FUZZ_CHECK(!error.empty());  // refused as a whole, and told why
+        return 0;
+    }
+    const std::string written = platform::FormatRegistryText(*tree);
+    const std::optional<platform::RegistryTree> again = platform::ParseRegistryText(written, error);
+    FUZZ_CHECK(again && SameTree(*again, *tree));
     return 0;
 }
