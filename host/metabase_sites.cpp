@@ -1,5 +1,6 @@
 #include "metabase_sites.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "admin_base.h"
@@ -95,6 +96,33 @@ bool ReadFilters(Node& server, const std::string& serverKey, std::vector<std::st
     return sound;
 }
 
+// What a skipped line spoils: every site (a line in /LM/W3SVC or its global filters, or one that
+// leaves its key uncertain), one site (a line in /LM/W3SVC/N or below), or nothing served.
+struct Spoiled {
+    bool everySite = false;
+    std::vector<std::string> sites;  // "n" of /LM/W3SVC/n, lowercase
+};
+
+void Spoil(const taliscom::MetabaseStore::SkippedLine& line, Spoiled& spoiled) {
+    if (line.keyUncertain) {
+        spoiled.everySite = true;
+        return;
+    }
+    std::vector<std::string> names;
+    std::string_view rest = line.key;
+    while (!rest.empty()) {
+        const auto slash = std::min(rest.find('/'), rest.size());
+        if (slash > 0) names.push_back(text::ToLower(rest.substr(0, slash)));
+        rest = rest.substr(std::min(slash + 1, rest.size()));
+    }
+    if (names.size() < 2 || names[0] != "lm" || names[1] != "w3svc") return;
+    if (names.size() == 2 || names[2] == "filters") {
+        spoiled.everySite = true;
+    } else {
+        spoiled.sites.push_back(names[2]);
+    }
+}
+
 bool IsNumber(const std::u16string& name) {
     if (name.empty()) return false;
     for (const char16_t c : name) {
@@ -130,12 +158,15 @@ MetabaseSites MetabaseSites::Read(const std::filesystem::path& file) {
 
 MetabaseSites MetabaseSites::FromText(const std::string& content, const std::string& fileName) {
     MetabaseSites result;
-    std::string error;
-    const auto root = taliscom::MetabaseStore::Parse(content, error);
-    if (!root) {
-        // The component refuses such a store too: nothing in it is to be trusted.
-        result.problems.push_back(fileName + ": " + error + ", so no sites");
-        return result;
+    // A line that cannot be read leaves out what it may belong to, never more: the sound sites
+    // are served, and none without a filter that line might have named.
+    std::vector<taliscom::MetabaseStore::SkippedLine> skipped;
+    const auto root = taliscom::MetabaseStore::ParseSkipping(content, skipped);
+    Spoiled spoiled;
+    for (const auto& line : skipped) {
+        result.problems.push_back(fileName + ":" + std::to_string(line.number) + ": " +
+                                  line.reason + ", line skipped");
+        Spoil(line, spoiled);
     }
     Node* service = mt::FindNode(*root, {u"LM", u"W3SVC"});
     if (service == nullptr) {
@@ -181,6 +212,14 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
         sound = ReadFilters(*child, site.key, site.filters, result.problems) && sound;
         if (!globalSound) {
             result.problems.push_back(name + ": not served, a global filter is missing");
+            continue;
+        }
+        const std::string number = text::ToLower(taliscom::Utf16ToUtf8(child->name));
+        if (spoiled.everySite ||
+            std::find(spoiled.sites.begin(), spoiled.sites.end(), number) != spoiled.sites.end()) {
+            result.problems.push_back(name +
+                                      ": not served, a line of the store that may describe it "
+                                      "cannot be read");
             continue;
         }
         if (!sound) {

@@ -61,7 +61,25 @@ class MetabaseStore : public AdminBase {
     static std::string Format(const Node& root);
     static std::unique_ptr<Node> Parse(const std::string& text, std::string& error);
 
+    // A line that a reader going on without it skipped: its number (from 1), why, and the key
+    // it stands in as written ("" before the first key). A line that looks like a key but is
+    // none leaves the key it stands in uncertain, and says so.
+    struct SkippedLine {
+        std::size_t number = 0;
+        std::string reason;
+        std::string key;
+        bool keyUncertain = false;
+    };
+    // For readers only (never for a store about to be rewritten): parses what it can, skips
+    // the rest and lists it. Comments are skipped silently.
+    static std::unique_ptr<Node> ParseSkipping(const std::string& text,
+                                               std::vector<SkippedLine>& skipped);
+
   private:
+    // Parse with `skipped` null, ParseSkipping with it.
+    static std::unique_ptr<Node> ParseLines(const std::string& text, std::string& error,
+                                            std::vector<SkippedLine>* skipped);
+
     struct OpenHandle {
         std::vector<std::u16string> path;
         std::uint32_t access = 0;

@@ -227,29 +227,61 @@ std::string MetabaseStore::Format(const Node& root) {
 }
 
 std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text, std::string& error) {
+    return ParseLines(text, error, nullptr);
+}
+
+std::unique_ptr<Node> MetabaseStore::ParseSkipping(const std::string& text,
+                                                   std::vector<SkippedLine>& skipped) {
+    std::string unused;
+    return ParseLines(text, unused, &skipped);
+}
+
+std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::string& error,
+                                                std::vector<SkippedLine>* skipped) {
     auto root = std::make_unique<Node>();
     Node* current = nullptr;
+    std::string currentKey;  // as written, for the lines skipped in it
     std::string_view rest = text;
-    const auto fail = [&](std::size_t line, const char* reason) {
-        error = "line " + std::to_string(line) + ": " + reason;
-        return nullptr;
+    // Strict: the first unreadable line fails the whole text. Skipping: the line is listed.
+    const auto fail = [&](std::size_t line, const char* reason, bool keyUncertain = false) {
+        if (skipped == nullptr) {
+            error = "line " + std::to_string(line) + ": " + reason;
+            return false;
+        }
+        skipped->push_back({line, reason, currentKey, keyUncertain});
+        return true;
     };
     for (std::size_t number = 1; !rest.empty(); ++number) {
         const auto end = rest.find('\n');
         const std::string_view line = Trim(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty() || (number == 1 && line == kHeader)) continue;
-        if (line.front() == ';') return fail(number, "comments are not allowed");
+        if (line.front() == ';') {
+            if (skipped != nullptr) continue;
+            if (!fail(number, "comments are not allowed")) return nullptr;
+            continue;
+        }
         if (line.front() == '[' && line.back() == ']') {
-            const auto path =
-                SplitPath(Utf8ToUtf16(text::UnescapeSectionName(line.substr(1, line.size() - 2))));
-            if (path.size() > kMaxKeyDepth) return fail(number, "key path deeper than 64 levels");
+            const std::string name = text::UnescapeSectionName(line.substr(1, line.size() - 2));
+            const auto path = SplitPath(Utf8ToUtf16(name));
+            currentKey = name;
+            if (path.size() > kMaxKeyDepth) {
+                current = nullptr;
+                if (!fail(number, "key path deeper than 64 levels")) return nullptr;
+                continue;
+            }
             current = &MakeNode(*root, path);
             continue;
         }
-        if (current == nullptr) return fail(number, "a property outside any key");
+        if (current == nullptr) {
+            if (!fail(number, "a property outside any key")) return nullptr;
+            continue;
+        }
         Property property;
-        if (!ParseProperty(line, property)) return fail(number, "unreadable property");
+        if (!ParseProperty(line, property)) {
+            if (!fail(number, "unreadable property", line.front() == '[')) return nullptr;
+            continue;
+        }
         SetProperty(*current, std::move(property));
     }
     return root;

@@ -72,8 +72,16 @@ TEST(MetabaseSitesTest, ReportsBrokenPiecesAndServesTheSoundSites) {
         std::size_t sites;    // sites still listed
     } cases[] = {
         {"no web service key", "[/LM/OTHER]\n", "store: no key /LM/W3SVC", 0},
-        {"unreadable line spoils the whole store", kStore + "2041 STRING unquoted\n" + kSecond,
-         "store: line 21: unreadable property, so no sites", 0},
+        {"unreadable line leaves out its site", kStore + "2041 STRING unquoted\n" + kSecond,
+         "store:21: unreadable property, line skipped", 1},
+        {"unreadable line among the global filters leaves out every site",
+         kSecond + "[/lm/w3svc/Filters]\n2040 STRING unquoted\n",
+         "store:9: unreadable property, line skipped", 0},
+        {"a key that cannot be read leaves out every site",
+         kSecond + "[/lm/w3svc/2/Filters\n2040 STRING \"own\"\n",
+         "store:8: unreadable property, line skipped", 0},
+        {"a line outside any key spoils nothing", "1015 STRING \"x\"\n" + kSecond,
+         "store:1: a property outside any key, line skipped", 1},
         {"no web server key type",
          "[/LM/W3SVC/3]\n1023 STRING \":1:\"\n[/LM/W3SVC/3/ROOT]\n3001 STRING \"/r\"\n" + kSecond,
          "/LM/W3SVC/3: KeyType is not IIsWebServer", 1},
