@@ -20,29 +20,8 @@ demo=$PIXWALL_HOME
 host/demo/stage.sh "$demo" build/linux/filter/pixwall.so "$protected_port" "$foreign_port"
 demo=$(cd "$demo" && pwd)
 
-# The install folder is the filter's folder: "corvane.ini" names the module by its full path,
-# which the manager hands to the component and the web server later loads.
-cat >"$demo/pixwall/corvane.ini" <<INI
-; Primary configuration of the manager program (corvane): the filter's name in the metabase,
-; its module and its description. The filter itself reads the [DynamicAuthorization] section of
-; pixwall.ini only when this file exists.
-[settings]
-filtername=Pixwall
-filterpath=$demo/pixwall/pixwall.so
-filterdesc=Pixwall hot-link protection (demo)
-INI
-
-# The registry: the install folder, and the component registered as regsvr32 would.
-cat >"$PIXWALL_REGISTRY" <<REG
-REGEDIT4
-
-[HKEY_LOCAL_MACHINE\\software\\orlentek\\pixwall]
-"install_dir"="$demo/pixwall"
-
-[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\W3SVC\\Parameters]
-"MajorVersion"=dword:00000006
-REG
-build/linux/taliscom/taliscom-register "$PWD/build/linux/taliscom/taliscom.so" >/dev/null
+host/demo/stage_system.sh "$demo" "$protected_port" "$foreign_port" \
+  "$PWD/build/linux/taliscom/taliscom.so" build/linux/taliscom/taliscom-register
 
 # The manager program, started in the install folder with these stand-ins.
 cat >"$demo/corvane" <<WRAPPER
@@ -53,35 +32,6 @@ cat >"$demo/corvane" <<WRAPPER
 cd "\$PIXWALL_HOME/pixwall" && exec "$PWD/build/linux/manager/corvane" "\$@"
 WRAPPER
 chmod +x "$demo/corvane"
-
-# The metabase: the two sites, without any filter, as an administrator finds a fresh IIS. Kept
-# across runs (the filters installed stay) unless the ports change; delete it to start over.
-if ! grep -qs "\"127.0.0.1:${protected_port}:localhost\"" "$PIXWALL_METABASE" ||
-   ! grep -qs "\"127.0.0.1:${foreign_port}:\"" "$PIXWALL_METABASE"; then
-  # 1002 KeyType, 1015 ServerComment, 1023 ServerBindings, 3001 Path (of the ROOT key). The
-  # store takes no comments but its own first line.
-  cat >"$PIXWALL_METABASE" <<STORE
-; Stand-in IIS metabase of pixwall/taliscom: [key path], then "identifier TYPE value" lines.
-
-[/LM/W3SVC]
-
-[/LM/W3SVC/1]
-1002 STRING "IIsWebServer"
-1015 STRING "Protected Web Site"
-1023 MULTISZ "127.0.0.1:${protected_port}:localhost"
-
-[/LM/W3SVC/1/ROOT]
-3001 STRING "$demo/protected"
-
-[/LM/W3SVC/2]
-1002 STRING "IIsWebServer"
-1015 STRING "Foreign Web Site"
-1023 MULTISZ "127.0.0.1:${foreign_port}:"
-
-[/LM/W3SVC/2/ROOT]
-3001 STRING "$demo/foreign"
-STORE
-fi
 
 cat <<TEXT
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The demo in headless Chromium: the protected page shows its real images; the foreign page,
 # which hot-links them, shows the alternate where one is configured and a broken image where
-# none is, whichever page is opened first. A screenshot of each page is kept in OUTPUT_FOLDER.
+# none is, whichever page is opened first. Then the administrator's path: the host serves the
+# sites of a metabase store, corvane (driven through tmux) installs the filter for the protected
+# site, scripts/iisreset, the foreign page's images are blocked; uncheck, iisreset, they show
+# again. A screenshot of each page is kept in OUTPUT_FOLDER.
 # Exit 77 (skipped) only when Chromium is not installed.
-# Usage: browser_test.sh PIXWALL_HOST PIXWALL_SO OUTPUT_FOLDER
+# Usage: browser_test.sh PIXWALL_HOST PIXWALL_SO OUTPUT_FOLDER [CORVANE TALISCOM_SO TALISCOM_REGISTER]
 set -uo pipefail
-host_program=$1 module=$2 out=$3
+host_program=$1 module=$2 out=$3 corvane=${4:-} taliscom=${5:-} register=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 chromium=$(command -v chromium || command -v chromium-browser || true)
 if [ -z "$chromium" ]; then
@@ -35,16 +38,22 @@ protected_port=$(free_port) && foreign_port=$(free_port "$protected_port") || { 
   --site "$out/demo/foreign" --name 127.0.0.1 --port "$foreign_port" >"$out/host.log" 2>&1 &
 host_pid=$!
 profiles=()
+admin_pid=
 cleanup() {
-  kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
+  kill "$host_pid" $admin_pid 2>/dev/null && wait "$host_pid" $admin_pid 2>/dev/null
+  tmux -L "browser-test-$$" kill-server 2>/dev/null
   rm -rf "${profiles[@]}"
 }
 trap cleanup EXIT
-for _ in $(seq 1 100); do
-  [ "$(grep -c '^listening ' "$out/host.log")" -ge 2 ] && break
-  sleep 0.1
-done
-[ "$(grep -c '^listening ' "$out/host.log")" -ge 2 ] || { cat "$out/host.log"; echo "FAIL: the host did not start"; exit 1; }
+wait_listening() {  # wait_listening LOG
+  for _ in $(seq 1 100); do
+    [ "$(grep -c '^listening ' "$1")" -ge 2 ] && return 0
+    sleep 0.1
+  done
+  cat "$1"
+  return 1
+}
+wait_listening "$out/host.log" || { echo "FAIL: the host did not start"; exit 1; }
 
 # A fresh browser for every visit; the filter still remembers the address between them.
 browse() {  # browse URL SHOT: writes SHOT.png and SHOT.html (the DOM after loading)
@@ -95,6 +104,73 @@ for line in "Blocking /images/logo.gif : Referrer 127.0.0.1 is black listed" \
 done
 grep -qF " : Blocking /images/chart.png : Referrer 127.0.0.1 is black listed" \
   "$out/demo/pixwall-404/LogFiles/pixwall.log" || { echo "FAIL: png not blocked"; failures=$((failures + 1)); }
+
+admin_path() {
+  # The administrator is the superuser; a user namespace makes one where the tests run as another.
+  local as_root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    unshare -r true 2>/dev/null || { echo "skipped the administrator's path: neither root nor user namespaces"; return; }
+    as_root=(unshare -r)
+  fi
+  command -v tmux >/dev/null || { echo "skipped the administrator's path: tmux is missing"; return; }
+  local home=$out/admin
+  export PIXWALL_HOME=$home PIXWALL_REGISTRY=$home/registry.reg PIXWALL_METABASE=$home/metabase.txt
+  local protected_port foreign_port
+  protected_port=$(free_port) && foreign_port=$(free_port "$protected_port") || { echo "FAIL: no free port"; failures=$((failures + 1)); return; }
+  "$here/../../host/demo/stage.sh" "$home" "$module" "$protected_port" "$foreign_port" &&
+    "$here/../../host/demo/stage_system.sh" "$home" "$protected_port" "$foreign_port" "$taliscom" "$register" ||
+    { echo "FAIL: staging the administrator's machine"; failures=$((failures + 1)); return; }
+  "$host_program" --timeout 10 --metabase "$PIXWALL_METABASE" >"$out/admin-host.log" 2>&1 &
+  admin_pid=$!
+  wait_listening "$out/admin-host.log" || { echo "FAIL: the host did not start from the store"; failures=$((failures + 1)); return; }
+
+  local socket="browser-test-$$"
+  toggle_protected_site() {  # toggle_protected_site MARK_BEFORE MARK_AFTER, then OK
+    rm -f "$home/status"
+    tmux -L "$socket" kill-server 2>/dev/null
+    tmux -L "$socket" new-session -d -x 100 -y 24 \
+      "cd '$home/pixwall' && ${as_root[*]} '$corvane'; echo \$? >'$home/status'; sleep 600"
+    screen_shows "[$1] Protected Web Site" || return 1
+    tmux -L "$socket" send-keys Down Space
+    screen_shows "[$2] Protected Web Site" || return 1
+    tmux -L "$socket" send-keys Enter
+    for _ in $(seq 1 100); do
+      [ -s "$home/status" ] && break
+      sleep 0.1
+    done
+    [ "$(cat "$home/status" 2>/dev/null)" = 0 ] || { echo "FAIL: corvane did not end with status 0"; return 1; }
+  }
+  screen_shows() {
+    for _ in $(seq 1 100); do
+      tmux -L "$socket" capture-pane -p | grep -qF -- "$1" && return 0
+      sleep 0.1
+    done
+    echo "FAIL: corvane never showed: $1"
+    tmux -L "$socket" capture-pane -p
+    return 1
+  }
+  # The images as the protected page shows them: nothing protects them yet.
+  check_open() {
+    expect "$1" logo "shown 200x120"
+    expect "$1" photo "shown 240x160"
+    expect "$1" chart "shown 220x140"
+  }
+  local page="http://127.0.0.1:$foreign_port/"
+  browse "$page" admin-before && check_open admin-before
+  toggle_protected_site " " x || { failures=$((failures + 1)); return; }
+  "$here/../../scripts/iisreset" >/dev/null || { echo "FAIL: iisreset"; failures=$((failures + 1)); return; }
+  browse "$page" admin-installed
+  expect admin-installed logo "shown 180x90"    # the GIF alternate
+  expect admin-installed photo "shown 160x100"  # the default alternate
+  expect admin-installed chart "shown 220x140"  # png is no protected type of this filter
+  toggle_protected_site x " " || { failures=$((failures + 1)); return; }
+  "$here/../../scripts/iisreset" >/dev/null || { echo "FAIL: iisreset"; failures=$((failures + 1)); return; }
+  browse "$page" admin-removed && check_open admin-removed
+  for shot in admin-before admin-installed admin-removed; do
+    [ -s "$out/$shot.png" ] || { echo "FAIL: no screenshot $shot.png"; failures=$((failures + 1)); }
+  done
+}
+if [ -n "$corvane" ]; then admin_path; fi
 
 echo "screenshots: $out/foreign-first.png $out/protected.png $out/foreign.png"
 [ "$failures" -eq 0 ] || { echo "browser test: $failures failure(s)"; exit 1; }
