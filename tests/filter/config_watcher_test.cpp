@@ -213,20 +213,30 @@ TEST_F(FilterReload, ADeletedListIsDroppedByTheNextRequest) {
               (Lines{kRebuilding, "Allowing /img/logo.gif : No block rules for 10.6.6.6"}));
 }
 
-TEST_F(FilterReload, ALogInTheModuleFolderCausesNoRebuild) {
-    Write("pixwall.ini", "[logging]\nlogging=on\nlogfolder=" + fixture.Folder().Path() + "\n");
-    ASSERT_TRUE(ChangeReported(Watcher()));
-    Send("10.0.0.1");  // rebuilds: from here on the log lies in the watched folder
-    for (int i = 2; i <= 4; ++i) Send("10.0.0." + std::to_string(i));
-    Lines expected;
+TEST(FilterReloadFolder, ALogInTheModuleFolderCausesNoRebuild) {
+    // The log lies in the watched folder from the start, so no earlier edit's report (a platform
+    // may report one write twice) can be taken for one of the log's.
+    TempFolder folder;
+    folder.Write("corvane.ini", "[settings]\n");
+    folder.Write("blocked_types.txt", "gif\n");
+    folder.Write("pixwall.ini", "[logging]\nlogging=on\nlogfolder=" + folder.Path() + "\n");
+    auto filter = std::make_unique<HotlinkFilter>();
+    HTTP_FILTER_VERSION version{};
+    ASSERT_EQ(filter->GetFilterVersion(&version, folder.Path()), TRUE);
+    ASSERT_NE(filter->Watcher(), nullptr);
+    Lines expected = {"Pixwall for IIS started"};
     for (int i = 1; i <= 4; ++i) {
-        expected.push_back("Allowing /img/logo.gif : No block rules for 10.0.0." +
-                           std::to_string(i));
+        const std::string client = "10.0.0." + std::to_string(i);
+        auto request = FilterFixture::Request("/img/logo.gif", client);
+        filter->HandleRequestHeaders(request->Context(), request->Headers());
+        expected.push_back("Allowing /img/logo.gif : No block rules for " + client);
     }
-    if (CanSeeNoReport(Watcher())) {
-        EXPECT_FALSE(ChangeReported(Watcher()));
+    if (CanSeeNoReport(*filter->Watcher())) {
+        EXPECT_FALSE(ChangeReported(*filter->Watcher()));
     }
-    EXPECT_EQ(LogMessages(fixture.Folder().Lines("pixwall.log")), expected);
+    filter.reset();
+    expected.push_back("Pixwall for IIS stopped");
+    EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")), expected);
 }
 
 TEST(FilterReloadFolder, AModuleFolderThatCannotBeOpenedKeepsTheStartConfiguration) {
