@@ -6,31 +6,11 @@
 #include <utility>
 
 #include "text.h"
+#include "url_path.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Decodes %XX escapes; absent for a malformed escape or one that would give a NUL or a
-// separator, so that no escape can change how the path splits.
-std::optional<std::string> DecodePath(std::string_view path) {
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char c = path[i];
-        if (c == '%') {
-            const auto byte = text::DecodeEscapeAt(path, i);
-            if (!byte) return std::nullopt;
-            c = *byte;
-            if (c == '/' || c == '\\' || c == '\0') return std::nullopt;
-            i += 2;
-        } else if (c == '\\' || c == '\0') {
-            return std::nullopt;
-        }
-        out.push_back(c);
-    }
-    return out;
-}
 
 bool IsInside(const fs::path& file, const fs::path& root) {
     auto f = file.begin();
@@ -49,28 +29,16 @@ DocumentRoot::Lookup DocumentRoot::Resolve(std::string_view target) const {
     // read the path differently, the request is refused.
     if (target.find('#') != std::string_view::npos) return {Outcome::kBadRequest, {}};
     const std::string_view path = target.substr(0, target.find('?'));
-    if (path.empty() || path.front() != '/') return {Outcome::kBadRequest, {}};
-    const auto decoded = DecodePath(path);
-    if (!decoded) return {Outcome::kBadRequest, {}};
-
-    fs::path relative;
-    std::string_view rest = *decoded;
-    while (!rest.empty()) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view segment = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (segment.empty()) continue;
-        if (segment == "." || segment == "..") return {Outcome::kBadRequest, {}};
-        relative /= std::string(segment);
-    }
+    const auto relative = PathBelowRoot(path);
+    if (!relative) return {Outcome::kBadRequest, {}};
 
     std::error_code error;
-    fs::path file = fs::canonical(root_ / relative, error);
+    fs::path file = fs::canonical(root_ / *relative, error);
     if (error) return {Outcome::kNotFound, {}};
     if (fs::is_directory(file, error)) {
         file = fs::canonical(file / "index.html", error);
         if (error) return {Outcome::kNotFound, {}};
-    } else if (decoded->back() == '/') {
+    } else if (path.back() == '/') {
         // "photo.jpg/" names a folder that is not there (as IIS, nginx and Apache answer); the
         // filter reads its type as "jpg/" and must not let the file out under it.
         return {Outcome::kNotFound, {}};

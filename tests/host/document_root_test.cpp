@@ -51,6 +51,7 @@ TEST(DocumentRootTest, MapsTargetsToFilesInsideTheRootOnly) {
         {"/a%00.gif", O::kBadRequest, ""},
         {"/a%4", O::kBadRequest, ""},
         {"/a%zz", O::kBadRequest, ""},
+        {"/c:/secret.txt", O::kBadRequest, ""},
         {"index.html", O::kBadRequest, ""},
         {"", O::kBadRequest, ""},
     };
