@@ -39,9 +39,10 @@ protected_port=$(free_port) && foreign_port=$(free_port "$protected_port") || { 
 host_pid=$!
 profiles=()
 admin_pid=
+socket=
 cleanup() {
   kill "$host_pid" $admin_pid 2>/dev/null && wait "$host_pid" $admin_pid 2>/dev/null
-  tmux -L "browser-test-$$" kill-server 2>/dev/null
+  [ -n "${socket:-}" ] && tmux -L "$socket" kill-server 2>/dev/null
   rm -rf "${profiles[@]}"
 }
 trap cleanup EXIT
@@ -124,10 +125,13 @@ admin_path() {
   admin_pid=$!
   wait_listening "$out/admin-host.log" || { echo "FAIL: the host did not start from the store"; failures=$((failures + 1)); return; }
 
-  local socket="browser-test-$$"
+  local runs=0
   toggle_protected_site() {  # toggle_protected_site MARK_BEFORE MARK_AFTER, then OK
     rm -f "$home/status"
-    tmux -L "$socket" kill-server 2>/dev/null
+    # One tmux server per run: a new session on a server that is still shutting down fails.
+    [ -n "${socket:-}" ] && tmux -L "$socket" kill-server 2>/dev/null
+    runs=$((runs + 1))
+    socket="browser-test-$$-$runs"
     tmux -L "$socket" new-session -d -x 100 -y 24 \
       "cd '$home/pixwall' && ${as_root[*]} '$corvane'; echo \$? >'$home/status'; sleep 600"
     screen_shows "[$1] Protected Web Site" || return 1
