@@ -161,11 +161,13 @@ TEST_F(ComponentTest, AFailingCallLeavesRichErrorInformation) {
 }
 
 TEST_F(ComponentTest, ClassObjectAndUnloading) {
+    // Kept loaded before its exports are taken: otherwise it is unloaded in between and may
+    // come back at another address.
+    void* library = ::dlopen(TALISCOM_MODULE, RTLD_NOW | RTLD_LOCAL);
     const auto getClassObject = Export<tabi::DllGetClassObjectFunction>("DllGetClassObject");
     const auto canUnloadNow = Export<tabi::DllCanUnloadNowFunction>("DllCanUnloadNow");
     ASSERT_NE(getClassObject, nullptr);
     ASSERT_NE(canUnloadNow, nullptr);
-    void* library = ::dlopen(TALISCOM_MODULE, RTLD_NOW | RTLD_LOCAL);  // keep it loaded
 
     void* object = nullptr;
     EXPECT_EQ(getClassObject(kIidFilterManager, kIidClassFactory, &object), hr::kClassNotAvailable);
