@@ -47,7 +47,7 @@ class HotlinkFilter {
                             std::string_view alternateUrl);
 
     // For tests.
-    DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
+    Admissions* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
@@ -61,7 +61,7 @@ class HotlinkFilter {
     // Requests keep the snapshot they started with; a rebuild publishes a new one, which
     // readers take without a lock.
     SnapshotCell<FilterConfig> config_;
-    std::unique_ptr<DynamicAccessTable> accessTable_;
+    std::unique_ptr<Admissions> accessTable_;
     std::unique_ptr<ConfigWatcher> watcher_;
 
     Clock clock_;             // empty: the system's clock
