@@ -14,6 +14,7 @@
 #include "dynamic_access_table.h"
 #include "filter_config.h"
 #include "platform/isapi.h"
+#include "redis_admissions.h"
 #include "request_facts.h"
 #include "snapshot_cell.h"
 #include "verdict.h"
@@ -53,7 +54,10 @@ class HotlinkFilter {
   private:
     // Carries out the verdict: log line, admission and cookie, response.
     DWORD Apply(const Verdict& verdict, const RequestFacts& facts, HTTP_FILTER_CONTEXT* context,
-                std::int64_t now);
+                Admissions* admissions, std::int64_t now);
+    // Puts the farm's admissions in front of the access table when the configuration names a
+    // store, replacing them when it names another one, and takes them away when it names none.
+    void UpdateFarm(const FilterConfig& config);
     std::int64_t Now() const;
 
     std::unique_ptr<ActivityLog> log_;
@@ -62,6 +66,13 @@ class HotlinkFilter {
     // readers take without a lock.
     SnapshotCell<FilterConfig> config_;
     std::unique_ptr<Admissions> accessTable_;
+    // The admissions of a web farm around `accessTable_`, or none. Replaced like the
+    // configuration: a request keeps the layer it started with, even across a change of store,
+    // and a replaced layer closes its connections once no request holds it.
+    struct FarmLayer {
+        std::unique_ptr<RedisAdmissions> admissions;
+    };
+    SnapshotCell<FarmLayer> farm_;
     std::unique_ptr<ConfigWatcher> watcher_;
 
     Clock clock_;             // empty: the system's clock
