@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -185,6 +186,30 @@ TEST_F(RedisAdmissionsTest, RequestThreadsShareAFewConnections) {
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_FALSE(first.store.Skipping());
     EXPECT_EQ(second.table.Size(), static_cast<std::size_t>(kThreads * kClients));
+}
+
+// Against a real Redis server when PIXWALL_TEST_REDIS names one (redis://HOST:PORT): the Windows
+// build under Wine reaches the Linux redis-server that way.
+TEST(RedisAdmissionsAgainstRedis, AnAdmissionOnOneServerIsSeenOnAnotherUntilItExpires) {
+    const char* url = std::getenv("PIXWALL_TEST_REDIS");
+    const auto address = StoreAddress::Parse(url ? url : "");
+    if (!address) GTEST_SKIP() << "PIXWALL_TEST_REDIS names no Redis server (redis://HOST:PORT)";
+    const auto options = RedisAdmissions::Options{.timeout = std::chrono::milliseconds(500)};
+    DynamicAccessTable firstTable;
+    DynamicAccessTable secondTable;
+    RedisAdmissions first(firstTable, *address, options);
+    RedisAdmissions second(secondTable, *address, options);
+    first.SetTimeToLive(60);
+    second.SetTimeToLive(60);
+    // An address of this run alone: the server may hold admissions of earlier ones.
+    const std::string client =
+        "test-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    EXPECT_FALSE(second.IsAdmitted(client, kStart));
+    first.Admit(client, kStart);
+    EXPECT_FALSE(first.Skipping());
+    EXPECT_FALSE(second.IsAdmitted(client, kStart + 61));
+    EXPECT_TRUE(second.IsAdmitted(client, kStart + 60));
+    EXPECT_FALSE(second.Skipping());
 }
 
 }  // namespace
