@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,9 +16,18 @@ namespace {
 
 constexpr DWORD kAllowed = SF_STATUS_REQ_NEXT_NOTIFICATION;
 
+// Of one length whatever the store (values are trimmed), so that a rewrite in place never shows
+// a rebuild a file cut short.
 std::string Settings(const std::string& store) {
-    return "[settings]\ntimetolive=600\n[DynamicAuthorization]\nDynamicAuthorization=on\n" +
-           (store.empty() ? "" : "store=" + store + "\n");
+    return "[settings]\ntimetolive=600\n[DynamicAuthorization]\nDynamicAuthorization=on\nstore=" +
+           store + std::string(40 - store.size(), ' ') + "\n";
+}
+
+void RewriteInPlace(const std::string& path, const std::string& content) {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
 }
 
 std::string StoreOf(const FakeRedis& redis) {
@@ -25,7 +35,8 @@ std::string StoreOf(const FakeRedis& redis) {
 }
 
 FilterFixture SiteWith(const std::string& store) {
-    return FilterFixture({{"pixwall.ini", Settings(store)}, {"blocked_types.txt", "gif\n"}});
+    return FilterFixture({{"pixwall.ini", Settings(store)}, {"blocked_types.txt", "gif\n"}}, true,
+                         [] { return std::int64_t{1'136'073'600}; });
 }
 
 DWORD Visit(FilterFixture& site, const std::string& url, const std::string& client) {
@@ -73,7 +84,8 @@ TEST(FarmFilter, RequestsInFlightKeepTheirStoreWhileItIsReplaced) {
     }
     std::thread rebuilds([&] {
         for (int i = 1; !done; ++i) {
-            site.Folder().Write("pixwall.ini", Settings(i % 3 ? StoreOf(stores[i % 2]) : ""));
+            RewriteInPlace(site.Folder().PathOf("pixwall.ini"),
+                           Settings(i % 3 ? StoreOf(stores[i % 2]) : ""));
             site.Filter().RebuildConfiguration();
         }
     });
