@@ -15,6 +15,8 @@
 
 template <typename T>
 class SnapshotCell {
+    struct Slot;  // a reader's announcement, below
+
   public:
     // Holds one snapshot (or none) until it goes out of scope.
     class Reader {
@@ -34,7 +36,7 @@ class SnapshotCell {
       private:
         void Enter(const SnapshotCell& cell);
 
-        typename SnapshotCell::Slot* slot_ = nullptr;
+        Slot* slot_ = nullptr;
         const T* value_ = nullptr;
     };
 
