@@ -1,5 +1,6 @@
 // The filter object: one per loaded module. Owns the log, the configuration, the access table
-// and the watcher, and runs the decision pipeline for every request.
+// (with a web farm's store in front of it when the settings name one) and the watcher, and runs
+// the decision pipeline for every request.
 #pragma once
 
 #include <cstdint>
