@@ -47,7 +47,7 @@ struct AddressList {
 bool TcpConnection::Connect(const std::string& host, std::uint16_t port, Deadline deadline) {
     Close();
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    // ai_family 0: IPv4 or IPv6, whichever the host has.
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     AddressList addresses;

@@ -38,7 +38,7 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port, Deadlin
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    // ai_family 0: IPv4 or IPv6, whichever the host has.
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     AddressList addresses;
