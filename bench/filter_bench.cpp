@@ -19,6 +19,7 @@
 #include "filter_config.h"
 #include "filter_module_copy.h"
 #include "linear_rule_list.h"
+#include "redis_server_process.h"
 #include "temp_folder.h"
 #include "text.h"
 
@@ -198,13 +199,15 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
 BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The module with dynamic authorization on, logging off; "gif" is the one protected type.
+// With a store, the admissions are shared through it as by the servers of a farm.
 struct DynamicFilter {
-    DynamicFilter() {
+    explicit DynamicFilter(const std::string& store = "") {
         folder.Write("blocked_types.txt", "gif\n");
         folder.Write("corvane.ini", "[settings]\n");
         folder.Write("pixwall.ini",
                      "[settings]\ntimetolive=86400\n[DynamicAuthorization]\n"
-                     "DynamicAuthorization=on\n[logging]\nlogging=off\n");
+                     "DynamicAuthorization=on\nstore=" +
+                         store + "\n[logging]\nlogging=off\n");
         module = std::make_unique<FilterModuleCopy>(folder.Path(), FilterModuleCopy::FileName());
         HTTP_FILTER_VERSION version{};
         if (module->Loaded()) module->GetFilterVersion(&version);
@@ -307,6 +310,50 @@ void BM_Throughput(benchmark::State& state) {
 }
 BENCHMARK(BM_Throughput)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
+// A page request (an admission) and a protected request that nobody admitted (a lookup that
+// misses the local table), without a store and with redis-server on loopback: the store's cost
+// is the difference. Real time, since most of it is spent waiting for the store's reply.
+void BM_FarmRequest(benchmark::State& state) {
+    const bool withStore = state.range(0) != 0;
+    const bool page = state.range(1) == 0;
+    static std::unique_ptr<RedisServerProcess> redis;
+    static std::map<bool, std::unique_ptr<DynamicFilter>> filters;
+    if (withStore && !redis) {
+        if (RedisServerProcess::Program().empty()) {
+            state.SkipWithError("redis-server is not installed (Debian package redis-server)");
+            return;
+        }
+        redis = std::make_unique<RedisServerProcess>();
+    }
+    if (withStore && !redis->Running()) {
+        state.SkipWithError("redis-server did not start");
+        return;
+    }
+    std::unique_ptr<DynamicFilter>& filter = filters[withStore];
+    if (!filter) filter = std::make_unique<DynamicFilter>(withStore ? redis->Url() : "");
+    if (!filter->module->Loaded()) {
+        state.SkipWithError("module did not load");
+        return;
+    }
+    auto request = page ? BrowserRequest("/index.html", "192.0.2.200")
+                        : BrowserRequest("/images/logo.gif", "192.0.2.201");
+    const DWORD expected = page ? SF_STATUS_REQ_NEXT_NOTIFICATION : SF_STATUS_REQ_FINISHED;
+    for (auto _ : state) {
+        if (filter->Send(*request) != expected) {
+            state.SkipWithError("the request was not decided as expected");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_FarmRequest)
+    ->ArgNames({"store", "image"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+
 // The console report, followed by the old scan's time over the matchers' for each list size and
 // the two-thread throughput over the one-thread one.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -316,6 +363,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
             const std::string name = run.run_name.str();
             cpu_[name] = run.GetAdjustedCPUTime();
+            real_[name] = run.GetAdjustedRealTime();
             if (auto rate = run.counters.find("items_per_second"); rate != run.counters.end()) {
                 rate_[name] = rate->second;
             }
@@ -336,11 +384,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (one != rate_.end() && two != rate_.end() && one->second > 0) {
             std::printf("page + image pairs, 2 threads over 1: %.2fx\n", two->second / one->second);
         }
+        for (const char* kind : {"0", "1"}) {
+            const std::string prefix = "BM_FarmRequest/store:";
+            const std::string suffix = std::string("/image:") + kind + "/real_time";
+            const auto local = real_.find(prefix + "0" + suffix);
+            const auto farm = real_.find(prefix + "1" + suffix);
+            if (local == real_.end() || farm == real_.end()) continue;
+            std::printf("%s with redis-server on loopback: %.1f us more than without (%.1f us)\n",
+                        *kind == '0' ? "page (admission)" : "image nobody admitted (lookup)",
+                        farm->second - local->second, local->second);
+        }
     }
 
   private:
     std::map<std::string, double> cpu_;
     std::map<std::string, double> rate_;
+    std::map<std::string, double> real_;
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The clients admitted by a page request of the site, each with the time of its admission. A
-// protected request from an admitted client is let through within the time to live.
+// The admissions of one process, kept in its own memory: the clients admitted by a page request of
+// the site, each with the time of its admission.
 //
 // Request threads use it all at once, so it is split by address into shards, each with its own
 // lock, its own index and its own list from the newest admission to the oldest. The answers are
@@ -16,7 +16,9 @@
 #include <string_view>
 #include <vector>
 
-class DynamicAccessTable {
+#include "admissions.h"
+
+class DynamicAccessTable final : public Admissions {
   public:
     static constexpr std::size_t kCapacity = 1'000'000;
     static constexpr std::size_t kShards = 64;
@@ -27,20 +29,13 @@ class DynamicAccessTable {
     DynamicAccessTable(const DynamicAccessTable&) = delete;
     DynamicAccessTable& operator=(const DynamicAccessTable&) = delete;
 
-    void SetTimeToLive(std::int32_t seconds);
+    void SetTimeToLive(std::int32_t seconds) override;
+    void Admit(std::string_view address, std::int64_t now) override;
+    bool IsAdmitted(std::string_view address, std::int64_t now) override;
 
-    // Records the address as admitted at `now` (seconds since 1970-01-01 UTC), replacing an
-    // earlier admission of it.
-    void Admit(std::string_view address, std::int64_t now);
-
-    // The address was admitted no more than the time to live before `now`. An admission found
-    // expired is removed.
-    bool IsAdmitted(std::string_view address, std::int64_t now);
-
-    std::size_t Size() const { return size_.load(std::memory_order_relaxed); }
-    // The admitted addresses, the most recently admitted first (admissions of the same second
-    // in different shards in no particular order).
-    std::vector<std::string> Addresses() const;
+    std::size_t Size() const override { return size_.load(std::memory_order_relaxed); }
+    // Admissions of the same second in different shards come in no particular order.
+    std::vector<std::string> Addresses() const override;
 
   private:
     struct Shard;

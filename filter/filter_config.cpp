@@ -87,7 +87,7 @@ void FilterConfig::ReadFiles() {
     lists_[kUserAgentWhiteList].RewriteUserAgentEntries();
     lists_[kUserAgentBlackList].RewriteUserAgentEntries();
 
-    // Without "corvane.ini" both switches read as absent.
+    // Without "corvane.ini" the section reads as absent.
     if (paths_.primaryConfigExists) {
         const ProfileReader settings(paths_.settings);
         std::string dynamic = settings.Read("DynamicAuthorization", "DynamicAuthorization");
@@ -95,6 +95,7 @@ void FilterConfig::ReadFiles() {
         dynamicAuthorization_ = text::EqualsIgnoreCase(dynamic, "on");
         useCookie_ =
             text::EqualsIgnoreCase(settings.Read("DynamicAuthorization", "usecookie"), "yes");
+        store_ = StoreAddress::Parse(settings.Read("DynamicAuthorization", "store"));
     }
 
     // One read of the section for every blocked type, however long that list is.

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "rule_list.h"
+#include "store_address.h"
 
 class FilterConfig {
   public:
@@ -60,6 +62,9 @@ class FilterConfig {
     std::int32_t maxLogSize() const { return maxLogSize_; }
     bool dynamicAuthorization() const { return dynamicAuthorization_; }
     bool useCookie() const { return useCookie_; }
+    // The Redis server that the servers of a web farm share their admissions through; nothing
+    // when "store" is absent or names none.
+    const std::optional<StoreAddress>& store() const { return store_; }
 
     // Rule tests.
     bool IsBlockedType(std::string_view fileType) const;
@@ -105,6 +110,7 @@ class FilterConfig {
     std::int32_t maxLogSize_ = 50000;
     bool dynamicAuthorization_ = false;
     bool useCookie_ = false;
+    std::optional<StoreAddress> store_;
     RuleList lists_[kListCount];
     AlternatesMap alternates_;
     // The alternates that split as URLs: their hosts by path.

@@ -30,6 +30,7 @@ HotlinkFilter::~HotlinkFilter() {
     watcher_.reset();
     if (log_) log_->Write(log_messages::kStopped);
     log_.reset();
+    farm_.Publish(nullptr);  // it uses the table
     accessTable_.reset();
     config_.Publish(nullptr);
 }
@@ -42,12 +43,14 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
 
     // A second start-up replaces the first: its watcher goes before anything it could report to.
     watcher_.reset();
+    farm_.Publish(nullptr);
     log_.reset(new (std::nothrow) ActivityLog);
     accessTable_.reset(new (std::nothrow) DynamicAccessTable);
     const std::shared_ptr<const FilterConfig> config =
         FilterConfig::Load(FilterConfig::Paths::Find(moduleFolder));
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
+    if (config) UpdateFarm(*config);
     config_.Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
     if (log_) log_->Write(log_messages::kStarted);
@@ -77,7 +80,30 @@ void HotlinkFilter::RebuildConfiguration() {
     if (!fresh) return;  // out of memory: requests keep the snapshot they have
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
     if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
+    UpdateFarm(*fresh);
     config_.Publish(std::move(fresh));
+}
+
+void HotlinkFilter::UpdateFarm(const FilterConfig& config) {
+    const std::optional<StoreAddress>& store = config.store();
+    {
+        const auto current = farm_.Read();
+        if (current ? store && current->admissions->address() == *store : !store) {
+            if (current) current->admissions->SetTimeToLive(TimeToLiveOf(config));
+            return;
+        }
+    }  // publishing waits for the readers of the old layer, this one included
+    std::shared_ptr<FarmLayer> next;
+    if (store && accessTable_) {
+        try {
+            next = std::make_shared<FarmLayer>();
+            next->admissions = std::make_unique<RedisAdmissions>(*accessTable_, *store);
+            next->admissions->SetTimeToLive(TimeToLiveOf(config));
+        } catch (const std::bad_alloc&) {
+            next.reset();  // out of memory: admissions stay local
+        }
+    }
+    farm_.Publish(std::move(next));
 }
 
 std::int64_t HotlinkFilter::Now() const {
@@ -96,14 +122,16 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
     if (!config) return SF_STATUS_REQ_NEXT_NOTIFICATION;
     const RequestFacts facts(context, headers, *config);
     const std::int64_t now = Now();
-    return Apply(Decide(facts, *config, accessTable_.get(), now), facts, context, now);
+    const auto farm = farm_.Read();
+    Admissions* const admissions = farm ? farm->admissions.get() : accessTable_.get();
+    return Apply(Decide(facts, *config, admissions, now), facts, context, admissions, now);
 }
 
 DWORD HotlinkFilter::Apply(const Verdict& verdict, const RequestFacts& facts,
-                           HTTP_FILTER_CONTEXT* context, std::int64_t now) {
+                           HTTP_FILTER_CONTEXT* context, Admissions* admissions, std::int64_t now) {
     if (verdict.outcome == Verdict::Outcome::kError) return SF_STATUS_REQ_ERROR;
     if (verdict.outcome == Verdict::Outcome::kAdmit) {
-        if (accessTable_) accessTable_->Admit(facts.clientAddress, now);
+        if (admissions) admissions->Admit(facts.clientAddress, now);
         if (verdict.setCookie) {
             std::string header = AdmissionCookieHeader(facts.clientAddress);
             context->AddResponseHeaders(context, header.data(), 0);

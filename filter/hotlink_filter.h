@@ -1,5 +1,6 @@
 // The filter object: one per loaded module. Owns the log, the configuration, the access table
-// and the watcher, and runs the decision pipeline for every request.
+// (with a web farm's store in front of it when the settings name one) and the watcher, and runs
+// the decision pipeline for every request.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "dynamic_access_table.h"
 #include "filter_config.h"
 #include "platform/isapi.h"
+#include "redis_admissions.h"
 #include "request_facts.h"
 #include "snapshot_cell.h"
 #include "verdict.h"
@@ -47,13 +49,16 @@ class HotlinkFilter {
                             std::string_view alternateUrl);
 
     // For tests.
-    DynamicAccessTable* AccessTable() const { return accessTable_.get(); }
+    Admissions* AccessTable() const { return accessTable_.get(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
     // Carries out the verdict: log line, admission and cookie, response.
     DWORD Apply(const Verdict& verdict, const RequestFacts& facts, HTTP_FILTER_CONTEXT* context,
-                std::int64_t now);
+                Admissions* admissions, std::int64_t now);
+    // Puts the farm's admissions in front of the access table when the configuration names a
+    // store, replacing them when it names another one, and takes them away when it names none.
+    void UpdateFarm(const FilterConfig& config);
     std::int64_t Now() const;
 
     std::unique_ptr<ActivityLog> log_;
@@ -61,7 +66,14 @@ class HotlinkFilter {
     // Requests keep the snapshot they started with; a rebuild publishes a new one, which
     // readers take without a lock.
     SnapshotCell<FilterConfig> config_;
-    std::unique_ptr<DynamicAccessTable> accessTable_;
+    std::unique_ptr<Admissions> accessTable_;
+    // The admissions of a web farm around `accessTable_`, or none. Replaced like the
+    // configuration: a request keeps the layer it started with, even across a change of store,
+    // and a replaced layer closes its connections once no request holds it.
+    struct FarmLayer {
+        std::unique_ptr<RedisAdmissions> admissions;
+    };
+    SnapshotCell<FarmLayer> farm_;
     std::unique_ptr<ConfigWatcher> watcher_;
 
     Clock clock_;             // empty: the system's clock

@@ -1,7 +1,7 @@
 #include "verdict.h"
 
 #include "admission_cookie.h"
-#include "dynamic_access_table.h"
+#include "admissions.h"
 #include "filter_config.h"
 #include "log_messages.h"
 #include "request_facts.h"
@@ -18,7 +18,7 @@ Verdict Block(const RequestFacts& facts, const char* message,
 }
 
 Verdict AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& config,
-                             DynamicAccessTable* table, std::int64_t now) {
+                             Admissions* table, std::int64_t now) {
     if (!facts.isProtected) {
         // A page admits its client, unless the client is one that is never let in.
         if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost))
@@ -36,7 +36,7 @@ Verdict AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& conf
 
 }  // namespace
 
-Verdict Decide(const RequestFacts& facts, const FilterConfig& config, DynamicAccessTable* table,
+Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
                std::int64_t now) {
     if (facts.urlMissing) return Verdict{Verdict::Outcome::kError, nullptr, {}, {}, false};
     if (facts.isExempt) return Allow(nullptr);

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-class DynamicAccessTable;
+class Admissions;
 class FilterConfig;
 class RequestFacts;
 
@@ -28,5 +28,5 @@ struct Verdict {
 };
 
 // The rules for one request under one configuration; `table` may be null (nobody is admitted).
-Verdict Decide(const RequestFacts& facts, const FilterConfig& config, DynamicAccessTable* table,
+Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
                std::int64_t now);

@@ -11,8 +11,9 @@ packages=(
   nginx nginx-dev libssl-dev libpcre2-dev zlib1g-dev
 )
 # Wanted by the tests but not needed to build or run: the browser test skips without chromium,
-# the fuzz targets without clang and its libFuzzer runtime.
-optional=(chromium clang libclang-rt-14-dev)
+# the fuzz targets without clang and its libFuzzer runtime, the web farm's test and benchmark
+# without redis-server.
+optional=(chromium clang libclang-rt-14-dev redis-server)
 packages+=("$@")
 
 sudo_cmd=()

@@ -40,7 +40,7 @@ class DynamicAuthorization : public testing::Test {
         return fixture->Send(*image);
     }
     Lines NewLines() { return fixture->NewLogMessages(); }
-    DynamicAccessTable& Table() { return *fixture->Filter().AccessTable(); }
+    Admissions& Table() { return *fixture->Filter().AccessTable(); }
 
     std::int64_t now = 1'136'073'600;
     std::unique_ptr<FilterFixture> fixture;

@@ -109,6 +109,29 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"[settings]\nblocknullreferrer=1\n", true, false, false, false},
         SwitchCase{"[settings]\nblocknullreferrer= yes \n", true, false, false, true}));
 
+TEST(FilterConfig, TheFarmStoreIsReadBesideTheOtherDynamicSettings) {
+    struct StoreCase {
+        const char* ini;
+        bool withPrimaryConfig;
+        std::optional<StoreAddress> store;
+    };
+    const StoreCase cases[] = {
+        {"[DynamicAuthorization]\nstore = \"redis://10.0.0.5:6379\"\n", true,
+         StoreAddress{"10.0.0.5", 6379}},
+        {"[dynamicauthorization]\nSTORE=redis://cache:7000\n", true, StoreAddress{"cache", 7000}},
+        {"[DynamicAuthorization]\nstore=redis://10.0.0.5\n", true, std::nullopt},
+        {"[settings]\nstore=redis://10.0.0.5:6379\n", true, std::nullopt},
+        {"[DynamicAuthorization]\nstore=redis://10.0.0.5:6379\n", false, std::nullopt},
+    };
+    for (const StoreCase& c : cases) {
+        SCOPED_TRACE(c.ini);
+        TempFolder folder;
+        folder.Write("pixwall.ini", c.ini);
+        if (c.withPrimaryConfig) folder.Write("corvane.ini", "[settings]\n");
+        EXPECT_EQ(Loaded(folder)->store(), c.store);
+    }
+}
+
 TEST(FilterConfig, NumbersAndPriority) {
     TempFolder folder;
     folder.Write("pixwall.ini",
