@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
 
     if (!options->metabase.empty()) {
         try {
-            WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds));
+            WebServer server(options->threads, std::chrono::seconds(options->timeoutSeconds),
+                             options->maxConnections);
             // A restart asked for as soon as the pid file exists, before Run listens for it,
             // must not end the host.
             std::signal(SIGHUP, SIG_IGN);
