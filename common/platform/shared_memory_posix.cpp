@@ -51,6 +51,12 @@ bool TakeFileLock(int fd) {
     return true;
 }
 
+// A mapping keeps the open file, and so its lock, alive: the lock is let go explicitly.
+void Release(int fd) {
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
 // The file still at the path is the one open here, not one that replaced it meanwhile.
 bool StillAtPath(int fd, const std::string& path) {
     struct stat open {};
@@ -90,14 +96,14 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
             return nullptr;
         }
         if (!StillAtPath(fd, path)) {
-            close(fd);
+            Release(fd);
             continue;
         }
         struct stat status {};
         if (fstat(fd, &status) == 0 && static_cast<std::size_t>(status.st_size) == total) {
             handles->base = Map(fd, total);
             if (handles->base && ready(static_cast<char*>(handles->base) + locksBytes)) {
-                close(fd);  // the mapping stays; the file lock goes
+                Release(fd);  // the mapping stays
                 std::unique_ptr<SharedMemory> memory(new SharedMemory);
                 memory->data_ = static_cast<char*>(handles->base) + locksBytes;
                 memory->handles_ = std::move(handles);
@@ -119,7 +125,7 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
             ok = rename(fresh.c_str(), path.c_str()) == 0;
         }
         if (freshFd >= 0) close(freshFd);
-        close(fd);
+        Release(fd);
         if (!ok) {
             unlink(fresh.c_str());
             return nullptr;
