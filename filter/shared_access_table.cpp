@@ -147,10 +147,10 @@ struct SharedAccessTable::Layout {
         return std::memcmp(data, &expected, sizeof expected) == 0;
     }
 
-    // Everything but the slots, which are read only once the pool has handed them out.
+    // On a zero-filled region: the buckets stay empty and the slots unused, so that neither is
+    // given memory before it is needed.
     void Prepare(void* data) {
         Attach(data);
-        std::memset(data, 0, slotsAt);
         for (std::uint32_t s = 0; s < shards; ++s) {
             new (&shard[s]) ShardState{kNone, kNone, {0}, {kNoAdmission}};
         }

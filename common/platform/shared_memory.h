@@ -23,9 +23,9 @@ class SharedMemory {
 
     // Opens the region kept in the file at `path`, creating the file when it is missing. The
     // opening processes take turns: a region that `ready` refuses (new, from another build,
-    // damaged) is laid out afresh by `prepare` before any other process sees it; its contents
-    // are undefined until then. The file's pages are only given memory as they are written.
-    // Null when the file cannot be created, opened or mapped.
+    // damaged) is zero-filled and laid out by `prepare` before any other process sees it. The
+    // file's pages are only given memory as they are written. Null when the file cannot be
+    // created, opened or mapped, or holds a region of another size that a process still maps.
     static std::unique_ptr<SharedMemory> Open(const std::string& path, std::size_t bytes,
                                               std::size_t lockCount, const Check& ready,
                                               const Prepare& prepare);

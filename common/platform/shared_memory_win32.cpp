@@ -57,43 +57,61 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
 
     auto handles = std::make_unique<Handles>();
     void* view = nullptr;
+    const std::string mappingName = prefix + "map";
+    const auto map = [&] {
+        const std::uint64_t wide = bytes;
+        handles->mapping = CreateFileMappingA(handles->file, nullptr, PAGE_READWRITE,
+                                              static_cast<DWORD>(wide >> 32),
+                                              static_cast<DWORD>(wide), mappingName.c_str());
+        if (handles->mapping)
+            view = MapViewOfFile(handles->mapping, FILE_MAP_ALL_ACCESS, 0, 0, bytes);
+        return view != nullptr;
+    };
+    const auto unmap = [&] {
+        if (view) UnmapViewOfFile(view);
+        view = nullptr;
+        if (handles->mapping) CloseHandle(handles->mapping);
+        handles->mapping = nullptr;
+    };
+    // Cut to nothing and grown again: zero-filled, and sparse, so given disk space only as its
+    // pages are written. Fails while another process maps the file.
+    const auto refill = [&] {
+        DWORD returned = 0;
+        DeviceIoControl(handles->file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned,
+                        nullptr);
+        for (const std::uint64_t size : {std::uint64_t{0}, std::uint64_t{bytes}}) {
+            LARGE_INTEGER end{};
+            end.QuadPart = static_cast<LONGLONG>(size);
+            if (!SetFilePointerEx(handles->file, end, nullptr, FILE_BEGIN) ||
+                !SetEndOfFile(handles->file)) {
+                return false;
+            }
+        }
+        return true;
+    };
     [&] {
         handles->file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handles->file == INVALID_HANDLE_VALUE) return;
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(handles->file, &size)) return;
-        if (static_cast<std::uint64_t>(size.QuadPart) != bytes) {
-            // A sparse file is given disk space only as its pages are written.
-            DWORD returned = 0;
-            DeviceIoControl(handles->file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned,
-                            nullptr);
-            LARGE_INTEGER end{};
-            end.QuadPart = static_cast<LONGLONG>(bytes);
-            if (!SetFilePointerEx(handles->file, end, nullptr, FILE_BEGIN) ||
-                !SetEndOfFile(handles->file)) {
-                return;
-            }
-        }
-        const std::uint64_t wide = bytes;
-        handles->mapping = CreateFileMappingA(handles->file, nullptr, PAGE_READWRITE,
-                                              static_cast<DWORD>(wide >> 32),
-                                              static_cast<DWORD>(wide), (prefix + "map").c_str());
-        if (!handles->mapping) return;
-        view = MapViewOfFile(handles->mapping, FILE_MAP_ALL_ACCESS, 0, 0, bytes);
-        if (!view) return;
         for (std::size_t n = 0; n < lockCount; ++n) {
             HANDLE lock =
                 CreateMutexA(nullptr, FALSE, (prefix + "lock-" + std::to_string(n)).c_str());
-            if (!lock) {
-                UnmapViewOfFile(view);
-                view = nullptr;
-                return;
-            }
+            if (!lock) return;
             handles->locks.push_back(lock);
         }
-        if (!ready(view)) prepare(view);
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(handles->file, &size)) return;
+        if (static_cast<std::uint64_t>(size.QuadPart) == bytes) {
+            if (!map()) return;
+            if (ready(view)) return;
+            unmap();
+        }
+        if (!refill() || !map()) {
+            unmap();
+            return;
+        }
+        prepare(view);
     }();
     ReleaseMutex(opening);
     CloseHandle(opening);
