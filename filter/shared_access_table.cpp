@@ -4,8 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <tuple>
 #include <unordered_map>
+
+#include "admission_list.h"
 
 namespace {
 
@@ -19,13 +20,6 @@ constexpr std::uint8_t kNoLength = 0xff;
 // A link or count read from the shared memory that cannot be right: the shard is rebuilt.
 struct Damaged {};
 
-std::int64_t Age(std::int64_t now, std::int64_t then) {
-    std::int64_t age;
-    if (!__builtin_sub_overflow(now, then, &age)) return age;
-    return now > then ? std::numeric_limits<std::int64_t>::max()
-                      : std::numeric_limits<std::int64_t>::min();
-}
-
 // The same in every process and every build of this layout (std::hash need not be).
 std::uint32_t HashOf(std::string_view address) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -34,12 +28,6 @@ std::uint32_t HashOf(std::string_view address) {
         hash *= 1099511628211ull;
     }
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
-}
-
-std::size_t PowerOfTwoAtLeast(std::size_t n) {
-    std::size_t power = 1;
-    while (power < n) power <<= 1;
-    return power;
 }
 
 std::size_t AlignUp(std::size_t n) { return (n + 63) / 64 * 64; }
@@ -110,9 +98,9 @@ struct SharedAccessTable::Layout {
         layout.capacity = static_cast<std::uint32_t>(
             std::clamp<std::size_t>(capacity, 1, std::numeric_limits<std::uint32_t>::max() - 1));
         layout.shards = static_cast<std::uint32_t>(
-            PowerOfTwoAtLeast(std::clamp<std::size_t>(shards, 1, 1u << 15)));
-        layout.buckets = static_cast<std::uint32_t>(
-            PowerOfTwoAtLeast(std::max<std::size_t>(layout.capacity, layout.shards)));
+            admission_list::PowerOfTwoAtLeast(std::clamp<std::size_t>(shards, 1, 1u << 15)));
+        layout.buckets = static_cast<std::uint32_t>(admission_list::PowerOfTwoAtLeast(
+            std::max<std::size_t>(layout.capacity, layout.shards)));
         layout.shardsAt = AlignUp(sizeof(Header));
         layout.poolAt = layout.shardsAt + layout.shards * sizeof(ShardState);
         layout.bucketsAt = AlignUp(layout.poolAt + sizeof(Pool));
@@ -234,7 +222,7 @@ void SharedAccessTable::SetTimeToLive(std::int32_t seconds) {
 }
 
 bool SharedAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
-    return Age(now, admittedAt) >
+    return admission_list::Age(now, admittedAt) >
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
@@ -416,24 +404,18 @@ std::size_t SharedAccessTable::Size() const {
 
 std::vector<std::string> SharedAccessTable::Addresses() const {
     auto& self = const_cast<SharedAccessTable&>(*this);  // a shard may need rebuilding
-    std::vector<std::tuple<std::int64_t, std::size_t, std::string>> all;
+    std::vector<admission_list::Listed> all;
     for (std::uint32_t s = 0; s < layout_->shards; ++s) {
         self.InShard(s, [&] {
             std::size_t rank = 0;
             std::uint32_t steps = 0;
             for (std::uint32_t n = layout_->shard[s].newest; n != kNone; n = At(n).older) {
                 if (++steps > layout_->capacity) throw Damaged{};
-                all.emplace_back(At(n).admittedAt, rank++, std::string(At(n).Address()));
+                all.push_back({At(n).admittedAt, rank++, std::string(At(n).Address())});
             }
         });
     }
-    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-        if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
-        return std::get<1>(a) < std::get<1>(b);
-    });
-    std::vector<std::string> addresses;
-    addresses.reserve(all.size());
-    for (auto& entry : all) addresses.push_back(std::move(std::get<2>(entry)));
+    std::vector<std::string> addresses = admission_list::NewestFirst(std::move(all));
     for (std::string& address : overlong_.Addresses()) addresses.push_back(std::move(address));
     return addresses;
 }
