@@ -15,6 +15,8 @@
 
 template <typename T>
 class SnapshotCell {
+    struct Slot;
+
   public:
     // Holds one snapshot (or none) until it goes out of scope.
     class Reader {
