@@ -2,8 +2,9 @@
 // rule list holding N entries that do not match, so each request scans them all; the eight list
 // tests of that request, by the old linear scan and by the matchers, side by side; loading a
 // configuration of large lists; one protected request decided by dynamic authorization with N
-// clients admitted; pages and images from several threads at once; and the memory an admitted
-// client takes. Ends with the ratios of the side-by-side figures.
+// clients admitted, kept in the process or shared by the folder's processes; pages and images
+// from several threads at once; and the memory an admitted client takes. Ends with the ratios of
+// the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -198,10 +199,12 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The module with dynamic authorization on, logging off; "gif" is the one protected type.
-// With a store, the admissions are shared through it as by the servers of a farm.
+// The module with dynamic authorization on, logging off; "gif" is the one protected type. With a
+// "LogFiles" folder its admissions are shared with the other processes of the folder; without
+// one the process keeps its own. With a store, they are shared through it as by a farm's servers.
 struct DynamicFilter {
-    explicit DynamicFilter(const std::string& store = "") {
+    explicit DynamicFilter(bool shared = false, const std::string& store = "") {
+        if (shared) folder.Write("LogFiles/keep", "");
         folder.Write("blocked_types.txt", "gif\n");
         folder.Write("corvane.ini", "[settings]\n");
         folder.Write("pixwall.ini",
@@ -238,11 +241,11 @@ std::unique_ptr<FakeRequest> BrowserRequest(const std::string& url, const std::s
 }
 
 // The module with `admitted` clients admitted, made once for all runs with that number.
-const DynamicFilter& FilterWithAdmitted(int admitted) {
-    static std::map<int, std::unique_ptr<DynamicFilter>> filters;
-    std::unique_ptr<DynamicFilter>& filter = filters[admitted];
+const DynamicFilter& FilterWithAdmitted(int admitted, bool shared) {
+    static std::map<std::pair<int, bool>, std::unique_ptr<DynamicFilter>> filters;
+    std::unique_ptr<DynamicFilter>& filter = filters[{admitted, shared}];
     if (!filter) {
-        filter = std::make_unique<DynamicFilter>();
+        filter = std::make_unique<DynamicFilter>(shared);
         if (!filter->module->Loaded()) return *filter;
         auto page = BrowserRequest("/index.html", ClientAddress(0));
         for (int n = 0; n < admitted; ++n) {
@@ -253,9 +256,11 @@ const DynamicFilter& FilterWithAdmitted(int admitted) {
     return *filter;
 }
 
-// N clients have loaded a page; the one admitted first asks for an image.
+// N clients have loaded a page; the one admitted first asks for an image. The admissions are kept
+// in the process (second argument 0) or in the table the folder's processes share (1).
 void BM_DynamicAuthorization(benchmark::State& state) {
-    const DynamicFilter& filter = FilterWithAdmitted(static_cast<int>(state.range(0)));
+    const DynamicFilter& filter =
+        FilterWithAdmitted(static_cast<int>(state.range(0)), state.range(1) != 0);
     if (!filter.module->Loaded()) {
         state.SkipWithError("module did not load");
         return;
@@ -271,9 +276,7 @@ void BM_DynamicAuthorization(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DynamicAuthorization)
-    ->Arg(10)
-    ->Arg(10000)
-    ->Arg(1000000)
+    ->ArgsProduct({{10, 10000, 1000000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
 // Each thread's clients load a page and then an image, again and again: every iteration is one
@@ -330,7 +333,7 @@ void BM_FarmRequest(benchmark::State& state) {
         return;
     }
     std::unique_ptr<DynamicFilter>& filter = filters[withStore];
-    if (!filter) filter = std::make_unique<DynamicFilter>(withStore ? redis->Url() : "");
+    if (!filter) filter = std::make_unique<DynamicFilter>(false, withStore ? redis->Url() : "");
     if (!filter->module->Loaded()) {
         state.SkipWithError("module did not load");
         return;
@@ -378,6 +381,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
             if (linear == cpu_.end() || matcher == cpu_.end() || matcher->second <= 0) continue;
             std::printf("list tests, %6s entries: linear %10.3f us, matcher %8.3f us, %8.1fx\n",
                         size, linear->second, matcher->second, linear->second / matcher->second);
+        }
+        for (const char* size : {"10", "10000", "1000000"}) {
+            const auto own = cpu_.find(std::string("BM_DynamicAuthorization/") + size + "/0");
+            const auto shared = cpu_.find(std::string("BM_DynamicAuthorization/") + size + "/1");
+            if (own == cpu_.end() || shared == cpu_.end() || own->second <= 0) continue;
+            std::printf("admitted image, %7s admitted: in-process %.3f us, shared %.3f us, %.2fx\n",
+                        size, own->second, shared->second, shared->second / own->second);
         }
         const auto one = rate_.find("BM_Throughput/real_time/threads:1");
         const auto two = rate_.find("BM_Throughput/real_time/threads:2");

@@ -2,28 +2,15 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
+
+#include "admission_list.h"
 
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int64_t kNoAdmission = std::numeric_limits<std::int64_t>::max();
 
-// now - then as a signed 64-bit number, held at the ends of the range instead of overflowing.
-std::int64_t Age(std::int64_t now, std::int64_t then) {
-    std::int64_t age;
-    if (!__builtin_sub_overflow(now, then, &age)) return age;
-    return now > then ? std::numeric_limits<std::int64_t>::max()
-                      : std::numeric_limits<std::int64_t>::min();
-}
-
 std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_view>()(address); }
-
-std::size_t PowerOfTwoAtLeast(std::size_t n) {
-    std::size_t power = 1;
-    while (power < n) power <<= 1;
-    return power;
-}
 
 }  // namespace
 
@@ -142,7 +129,7 @@ struct alignas(64) DynamicAccessTable::Shard {
 
 DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
     : capacity_(std::max<std::size_t>(capacity, 1)),
-      shardCount_(PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
+      shardCount_(admission_list::PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
       shards_(new Shard[shardCount_]) {}
 
 DynamicAccessTable::~DynamicAccessTable() = default;
@@ -152,7 +139,7 @@ void DynamicAccessTable::SetTimeToLive(std::int32_t seconds) {
 }
 
 bool DynamicAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
-    return Age(now, admittedAt) >
+    return admission_list::Age(now, admittedAt) >
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
@@ -231,21 +218,15 @@ bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) 
 }
 
 std::vector<std::string> DynamicAccessTable::Addresses() const {
-    std::vector<std::tuple<std::int64_t, std::size_t, std::string>> all;
+    std::vector<admission_list::Listed> all;
     for (std::size_t s = 0; s < shardCount_; ++s) {
         Shard& shard = shards_[s];
         std::lock_guard guard(shard.lock);
         std::size_t rank = 0;
         for (std::uint32_t n = shard.newest; n != kNone; n = shard.entries[n].older) {
-            all.emplace_back(shard.entries[n].admittedAt, rank++, shard.entries[n].address);
+            all.push_back({shard.entries[n].admittedAt, rank++, shard.entries[n].address});
         }
     }
-    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-        if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
-        return std::get<1>(a) < std::get<1>(b);
-    });
-    std::vector<std::string> addresses;
-    addresses.reserve(all.size());
-    for (auto& entry : all) addresses.push_back(std::move(std::get<2>(entry)));
+    std::vector<std::string> addresses = admission_list::NewestFirst(std::move(all));
     return addresses;
 }

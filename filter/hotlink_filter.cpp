@@ -7,7 +7,9 @@
 
 #include "admission_cookie.h"
 #include "log_messages.h"
+#include "platform/paths.h"
 #include "platform/string_resource.h"
+#include "shared_access_table.h"
 
 namespace {
 
@@ -17,6 +19,21 @@ constexpr unsigned kDescriptionResource = 101;
 // The setting is read as an unsigned number; the table counts in signed 32-bit seconds.
 std::int32_t TimeToLiveOf(const FilterConfig& config) {
     return static_cast<std::int32_t>(config.timeToLive());
+}
+
+// The processes that load the module from one folder share their admissions through a file
+// beside the log. Without it (no "LogFiles" folder, no rights, no mapping) this process keeps
+// its own, as a single process always could; the log's lines stay as they are either way.
+std::unique_ptr<Admissions> CreateAccessTable(const std::string& moduleFolder) {
+    std::string folder = moduleFolder;
+    if (!folder.empty() && folder.back() != platform::kPathSeparator) {
+        folder += platform::kPathSeparator;
+    }
+    if (std::unique_ptr<Admissions> shared = SharedAccessTable::Open(
+            folder + "LogFiles" + platform::kPathSeparator + SharedAccessTable::kFileName)) {
+        return shared;
+    }
+    return std::unique_ptr<Admissions>(new (std::nothrow) DynamicAccessTable);
 }
 
 }  // namespace
@@ -45,9 +62,9 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     watcher_.reset();
     farm_.Publish(nullptr);
     log_.reset(new (std::nothrow) ActivityLog);
-    accessTable_.reset(new (std::nothrow) DynamicAccessTable);
     const std::shared_ptr<const FilterConfig> config =
         FilterConfig::Load(FilterConfig::Paths::Find(moduleFolder));
+    accessTable_ = CreateAccessTable(moduleFolder);
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
     if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
     if (config) UpdateFarm(*config);

@@ -20,8 +20,8 @@ user=""
 [ "$(id -u)" -ne 0 ] || user="user root;"
 cat >"$demo/nginx.conf" <<CONF
 load_module $(pwd)/build/linux/nginx/ngx_http_pixwall_module.so;
-# One worker: each worker process has its own dynamic admissions.
-worker_processes 1;
+# The workers share the filter's dynamic admissions.
+worker_processes 2;
 daemon off;
 $user
 pid $demo/nginx.pid;

@@ -12,6 +12,13 @@ HttpClient::HttpClient(unsigned short port, int timeoutSeconds)
     socket_.connect({asio::ip::make_address("127.0.0.1"), port});
 }
 
+HttpClient::HttpClient(unsigned short port, const std::string& fromAddress)
+    : timeoutSeconds_(10), socket_(context_) {
+    socket_.open(asio::ip::tcp::v4());
+    socket_.bind({asio::ip::make_address(fromAddress), 0});
+    socket_.connect({asio::ip::make_address("127.0.0.1"), port});
+}
+
 boost::system::error_code HttpClient::Finish(boost::system::error_code& result) {
     context_.restart();
     context_.run_for(std::chrono::seconds(timeoutSeconds_));

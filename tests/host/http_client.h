@@ -17,6 +17,8 @@ class HttpClient {
     using Headers = std::vector<std::pair<std::string, std::string>>;
 
     explicit HttpClient(unsigned short port, int timeoutSeconds = 10);
+    // Connects from the given loopback address (127.0.0.x), as a visitor of its own.
+    HttpClient(unsigned short port, const std::string& fromAddress);
 
     // GET on this connection (kept alive); absent when the server closed it without a reply.
     std::optional<Response> Get(const std::string& target, const std::string& host,

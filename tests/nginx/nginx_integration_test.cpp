@@ -96,6 +96,35 @@ TEST_F(NginxTest, LeavesWhatTheFilterLetsThroughToNginxsOwnHandling) {
     EXPECT_EQ(nginx.Stop(), 0);
 }
 
+TEST_F(NginxTest, WorkersShareAdmissionsSoEveryVisitorsPageAdmitsItsImage) {
+    constexpr int kVisitors = 20;
+    // reuseport gives each worker a listening socket of its own; the kernel spreads the
+    // connections over them by address and port, so pages and images land on different workers.
+    const std::string block =
+        "    server {\n        listen 127.0.0.1:@PORT0@ reuseport;\n"
+        "        server_name localhost;\n        root " +
+        folder.PathOf("site") + ";\n        pixwall_filter " + ModulePaths({"filter"}).front() +
+        ";\n    }\n";
+    RunningNginx nginx(folder.PathOf("nginx"), block, 4, 1);
+    const std::string host = "localhost:" + std::to_string(nginx.Port());
+    for (int visitor = 1; visitor <= kVisitors; ++visitor) {
+        const std::string address = "127.0.0." + std::to_string(visitor + 1);
+        {
+            HttpClient client(nginx.Port(), address);
+            const auto page = client.Get("/", host);
+            ASSERT_TRUE(page) << address;
+            EXPECT_EQ(page->result_int(), 200u) << address;
+        }
+        // A new connection without the cookie: only the admission lets the image through.
+        HttpClient client(nginx.Port(), address);
+        const auto image = client.Get("/images/cat.gif", host);
+        ASSERT_TRUE(image) << address;
+        EXPECT_EQ(image->result_int(), 200u) << address;
+        EXPECT_EQ(image->body(), kGif) << address;
+    }
+    EXPECT_EQ(nginx.Stop(), 0);
+}
+
 TEST_F(NginxTest, ReloadUnloadsTheOldWorkersModulesAndStartsTheNewOnes) {
     RunningNginx nginx(folder.PathOf("nginx"),
                        SiteBlock(folder.PathOf("site"), ModulePaths({"filter"})), 1, 1);
