@@ -177,6 +177,8 @@ bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_vie
 }
 
 std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {
+    // Most configurations name no alternate: then there is nothing to hash the type for.
+    if (alternates_.empty()) return {};
     if (auto found = alternates_.find(fileType); found != alternates_.end()) {
         return found->second;
     }
@@ -187,6 +189,7 @@ std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const 
 }
 
 bool FilterConfig::IsAlternateResource(std::string_view serverName, std::string_view url) const {
+    if (alternateLocations_.empty()) return false;
     const auto found = alternateLocations_.find(url);
     return found != alternateLocations_.end() &&
            std::find(found->second.begin(), found->second.end(), serverName) != found->second.end();
