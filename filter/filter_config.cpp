@@ -86,6 +86,13 @@ void FilterConfig::ReadFiles() {
     for (const List list : kLoadOrder) lists_[list].Load(paths_.lists[list]);
     lists_[kUserAgentWhiteList].RewriteUserAgentEntries();
     lists_[kUserAgentBlackList].RewriteUserAgentEntries();
+    auto pair = [&](List black, List white) {
+        return SubstringMatcher({&lists_[black].Entries(), &lists_[white].Entries()});
+    };
+    clientLists_ = pair(kClientBlackList, kClientWhiteList);
+    userAgentLists_ = pair(kUserAgentBlackList, kUserAgentWhiteList);
+    referrerLists_ = pair(kReferrerBlackList, kReferrerWhiteList);
+    urlLists_ = pair(kUrlBlackList, kUrlWhiteList);
 
     // Without "corvane.ini" the section reads as absent.
     if (paths_.primaryConfigExists) {
@@ -174,6 +181,40 @@ bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_vie
 
 bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view url) const {
     return lists_[kUrlBlackList].Contains(serverName, url);
+}
+
+namespace {
+
+constexpr unsigned kBlackBit = 1;
+constexpr unsigned kWhiteBit = 2;
+
+FilterConfig::ListPair PairOf(unsigned lists) {
+    return {(lists & kBlackBit) != 0, (lists & kWhiteBit) != 0};
+}
+
+}  // namespace
+
+FilterConfig::ListPair FilterConfig::ClientLists(std::string_view clientAddress,
+                                                 std::string_view clientHost) const {
+    unsigned lists = clientLists_.ListsIn(clientAddress);
+    if (lists != (kBlackBit | kWhiteBit)) lists |= clientLists_.ListsIn(clientHost);
+    return PairOf(lists);
+}
+
+FilterConfig::ListPair FilterConfig::UserAgentLists(std::string_view userAgent) const {
+    return PairOf(userAgentLists_.ListsIn(userAgent));
+}
+
+FilterConfig::ListPair FilterConfig::ReferrerLists(std::string_view referrerHost,
+                                                   std::string_view serverName) const {
+    ListPair pair = PairOf(referrerLists_.ListsIn(referrerHost));
+    pair.white = pair.white || text::EqualsIgnoreCase(referrerHost, serverName);
+    return pair;
+}
+
+FilterConfig::ListPair FilterConfig::UrlLists(std::string_view serverName,
+                                              std::string_view path) const {
+    return PairOf(urlLists_.ListsIn(serverName, path));
 }
 
 std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {
