@@ -116,7 +116,7 @@ unsigned SubstringMatcher::ListsIn(std::string_view first, std::string_view seco
     unsigned found = alwaysFound_;
     if (found == allLists_ || nodes_.empty()) return found;
     std::uint32_t node = 0;
-    if (!Scan(first, node, found)) Scan(second, node, found);
+    if (!Scan(first, node, found) && !second.empty()) Scan(second, node, found);
     return found;
 }
 
