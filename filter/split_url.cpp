@@ -1,5 +1,7 @@
 #include "split_url.h"
 
+#include <array>
+
 namespace {
 
 bool IsSchemeChar(char c, bool first) {
@@ -7,6 +9,16 @@ bool IsSchemeChar(char c, bool first) {
     if (first) return letter;
     return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
+
+// What a byte of the authority tells the split, looked up in one step.
+enum AuthorityByte : unsigned char { kPlain, kAuthorityEnd, kUserInfoEnd };
+
+constexpr auto kAuthorityBytes = [] {
+    std::array<AuthorityByte, 256> kinds{};
+    kinds['/'] = kinds['?'] = kinds['#'] = kAuthorityEnd;
+    kinds['@'] = kUserInfoEnd;
+    return kinds;
+}();
 
 }  // namespace
 
@@ -23,9 +35,10 @@ bool SplitUrl(std::string_view url, SplitUrlResult& parts) {
     std::size_t authorityEnd = 0;
     std::size_t hostStart = 0;
     for (; authorityEnd < rest.size(); ++authorityEnd) {
-        const char c = rest[authorityEnd];
-        if (c == '/' || c == '?' || c == '#') break;
-        if (c == '@') hostStart = authorityEnd + 1;
+        const AuthorityByte kind = kAuthorityBytes[static_cast<unsigned char>(rest[authorityEnd])];
+        if (kind == kPlain) continue;
+        if (kind == kAuthorityEnd) break;
+        hostStart = authorityEnd + 1;
     }
     const std::string_view authority = rest.substr(hostStart, authorityEnd - hostStart);
     const std::string_view path = rest.substr(authorityEnd);
