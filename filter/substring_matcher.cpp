@@ -115,39 +115,38 @@ std::uint32_t SubstringMatcher::Next(std::uint32_t node, unsigned char byte) con
 unsigned SubstringMatcher::ListsIn(std::string_view first, std::string_view second) const {
     unsigned found = alwaysFound_;
     if (found == allLists_ || nodes_.empty()) return found;
+    // One loop over both parts, so that the automaton's state stays in registers.
     std::uint32_t node = 0;
-    if (!Scan(first, node, found) && !second.empty()) Scan(second, node, found);
-    return found;
-}
-
-bool SubstringMatcher::Scan(std::string_view value, std::uint32_t& node, unsigned& found) const {
-    const auto* at = reinterpret_cast<const unsigned char*>(value.data());
-    const auto* const end = at + value.size();
-    while (at != end) {
-        if (node == 0) {
-            // Most bytes start no fragment: pass over them four at a time, then one by one.
-            while (end - at >= 4 && (rootNext_[at[0]] | rootNext_[at[1]] | rootNext_[at[2]] |
-                                     rootNext_[at[3]]) == 0) {
-                at += 4;
+    for (const std::string_view part : {first, second}) {
+        const auto* at = reinterpret_cast<const unsigned char*>(part.data());
+        const auto* const end = at + part.size();
+        while (at != end) {
+            if (node == 0) {
+                // Most bytes start no fragment: pass over them four at a time, then one by one.
+                while (end - at >= 4 && (rootNext_[at[0]] | rootNext_[at[1]] | rootNext_[at[2]] |
+                                         rootNext_[at[3]]) == 0) {
+                    at += 4;
+                }
+                if (at == end) break;
+                while ((node = rootNext_[*at]) == 0) {
+                    if (++at == end) break;  // and the root is where the next part starts
+                }
+                if (at == end) break;
+                ++at;
+            } else {
+                const unsigned char byte = Fold(*at++);
+                std::uint32_t next = Next(node, byte);
+                while (next == 0 && node != 0) {
+                    node = nodes_[node].fallback;
+                    next = Next(node, byte);
+                }
+                node = next;
             }
-            if (at == end) return false;
-            while ((node = rootNext_[*at]) == 0) {
-                if (++at == end) return false;  // and the root is where the next part starts
+            if (nodes_[node].lists != 0) {
+                found |= nodes_[node].lists;
+                if (found == allLists_) return found;
             }
-            ++at;
-        } else {
-            const unsigned char byte = Fold(*at++);
-            std::uint32_t next = Next(node, byte);
-            while (next == 0 && node != 0) {
-                node = nodes_[node].fallback;
-                next = Next(node, byte);
-            }
-            node = next;
-        }
-        if (nodes_[node].lists != 0) {
-            found |= nodes_[node].lists;
-            if (found == allLists_) return true;
         }
     }
-    return false;
+    return found;
 }

@@ -42,9 +42,6 @@ class SubstringMatcher {
     };
 
     std::uint32_t Next(std::uint32_t node, unsigned char byte) const;
-    // Runs the automaton from `node` over the value, adding the lists whose fragments end to
-    // `found`; true as soon as every list is in it.
-    bool Scan(std::string_view value, std::uint32_t& node, unsigned& found) const;
 
     unsigned allLists_ = 0;
     unsigned alwaysFound_ = 0;  // the lists holding the empty fragment
