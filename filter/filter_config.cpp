@@ -145,44 +145,6 @@ bool FilterConfig::IsBlockedType(std::string_view fileType) const {
     return lists_[kBlockedTypes].ContainsExact(fileType);
 }
 
-bool FilterConfig::IsClientWhiteListed(std::string_view clientAddress,
-                                       std::string_view clientHost) const {
-    const RuleList& list = lists_[kClientWhiteList];
-    return list.Contains(clientAddress) || list.Contains(clientHost);
-}
-
-bool FilterConfig::IsClientBlackListed(std::string_view clientAddress,
-                                       std::string_view clientHost) const {
-    const RuleList& list = lists_[kClientBlackList];
-    return list.Contains(clientAddress) || list.Contains(clientHost);
-}
-
-bool FilterConfig::IsUserAgentWhiteListed(std::string_view userAgent) const {
-    return lists_[kUserAgentWhiteList].Contains(userAgent);
-}
-
-bool FilterConfig::IsUserAgentBlackListed(std::string_view userAgent) const {
-    return lists_[kUserAgentBlackList].Contains(userAgent);
-}
-
-bool FilterConfig::IsReferrerWhiteListed(std::string_view referrerHost,
-                                         std::string_view serverName) const {
-    return text::EqualsIgnoreCase(referrerHost, serverName) ||
-           lists_[kReferrerWhiteList].Contains(referrerHost);
-}
-
-bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
-    return lists_[kReferrerBlackList].Contains(referrerHost);
-}
-
-bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlWhiteList].Contains(serverName, url);
-}
-
-bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlBlackList].Contains(serverName, url);
-}
-
 namespace {
 
 constexpr unsigned kBlackBit = 1;
@@ -215,6 +177,41 @@ FilterConfig::ListPair FilterConfig::ReferrerLists(std::string_view referrerHost
 FilterConfig::ListPair FilterConfig::UrlLists(std::string_view serverName,
                                               std::string_view path) const {
     return PairOf(urlLists_.ListsIn(serverName, path));
+}
+
+bool FilterConfig::IsClientWhiteListed(std::string_view clientAddress,
+                                       std::string_view clientHost) const {
+    return ClientLists(clientAddress, clientHost).white;
+}
+
+bool FilterConfig::IsClientBlackListed(std::string_view clientAddress,
+                                       std::string_view clientHost) const {
+    return ClientLists(clientAddress, clientHost).black;
+}
+
+bool FilterConfig::IsUserAgentWhiteListed(std::string_view userAgent) const {
+    return UserAgentLists(userAgent).white;
+}
+
+bool FilterConfig::IsUserAgentBlackListed(std::string_view userAgent) const {
+    return UserAgentLists(userAgent).black;
+}
+
+bool FilterConfig::IsReferrerWhiteListed(std::string_view referrerHost,
+                                         std::string_view serverName) const {
+    return ReferrerLists(referrerHost, serverName).white;
+}
+
+bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
+    return ReferrerLists(referrerHost, {}).black;
+}
+
+bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view path) const {
+    return UrlLists(serverName, path).white;
+}
+
+bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view path) const {
+    return UrlLists(serverName, path).black;
 }
 
 std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {

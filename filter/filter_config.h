@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rule_list.h"
+#include "substring_matcher.h"
 #include "store_address.h"
 
 class FilterConfig {
@@ -79,7 +80,7 @@ class FilterConfig {
     bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 
     // A black list and its white list at once: each value is scanned once for both. The
-    // pipeline asks these; the tests above answer the same for one list.
+    // pipeline asks these; the tests above answer from the same scan.
     struct ListPair {
         bool black = false;
         bool white = false;
