@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "rule_list.h"
-#include "substring_matcher.h"
 #include "store_address.h"
+#include "substring_matcher.h"
 
 class FilterConfig {
   public:
