@@ -86,6 +86,13 @@ void FilterConfig::ReadFiles() {
     for (const List list : kLoadOrder) lists_[list].Load(paths_.lists[list]);
     lists_[kUserAgentWhiteList].RewriteUserAgentEntries();
     lists_[kUserAgentBlackList].RewriteUserAgentEntries();
+    auto pair = [&](List black, List white) {
+        return SubstringMatcher({&lists_[black].Entries(), &lists_[white].Entries()});
+    };
+    clientLists_ = pair(kClientBlackList, kClientWhiteList);
+    userAgentLists_ = pair(kUserAgentBlackList, kUserAgentWhiteList);
+    referrerLists_ = pair(kReferrerBlackList, kReferrerWhiteList);
+    urlLists_ = pair(kUrlBlackList, kUrlWhiteList);
 
     // Without "corvane.ini" the section reads as absent.
     if (paths_.primaryConfigExists) {
@@ -138,45 +145,78 @@ bool FilterConfig::IsBlockedType(std::string_view fileType) const {
     return lists_[kBlockedTypes].ContainsExact(fileType);
 }
 
+namespace {
+
+constexpr unsigned kBlackBit = 1;
+constexpr unsigned kWhiteBit = 2;
+
+FilterConfig::ListPair PairOf(unsigned lists) {
+    return {(lists & kBlackBit) != 0, (lists & kWhiteBit) != 0};
+}
+
+}  // namespace
+
+FilterConfig::ListPair FilterConfig::ClientLists(std::string_view clientAddress,
+                                                 std::string_view clientHost) const {
+    unsigned lists = clientLists_.ListsIn(clientAddress);
+    if (lists != (kBlackBit | kWhiteBit)) lists |= clientLists_.ListsIn(clientHost);
+    return PairOf(lists);
+}
+
+FilterConfig::ListPair FilterConfig::UserAgentLists(std::string_view userAgent) const {
+    return PairOf(userAgentLists_.ListsIn(userAgent));
+}
+
+FilterConfig::ListPair FilterConfig::ReferrerLists(std::string_view referrerHost,
+                                                   std::string_view serverName) const {
+    ListPair pair = PairOf(referrerLists_.ListsIn(referrerHost));
+    pair.white = pair.white || text::EqualsIgnoreCase(referrerHost, serverName);
+    return pair;
+}
+
+FilterConfig::ListPair FilterConfig::UrlLists(std::string_view serverName,
+                                              std::string_view path) const {
+    return PairOf(urlLists_.ListsIn(serverName, path));
+}
+
 bool FilterConfig::IsClientWhiteListed(std::string_view clientAddress,
                                        std::string_view clientHost) const {
-    const RuleList& list = lists_[kClientWhiteList];
-    return list.Contains(clientAddress) || list.Contains(clientHost);
+    return ClientLists(clientAddress, clientHost).white;
 }
 
 bool FilterConfig::IsClientBlackListed(std::string_view clientAddress,
                                        std::string_view clientHost) const {
-    const RuleList& list = lists_[kClientBlackList];
-    return list.Contains(clientAddress) || list.Contains(clientHost);
+    return ClientLists(clientAddress, clientHost).black;
 }
 
 bool FilterConfig::IsUserAgentWhiteListed(std::string_view userAgent) const {
-    return lists_[kUserAgentWhiteList].Contains(userAgent);
+    return UserAgentLists(userAgent).white;
 }
 
 bool FilterConfig::IsUserAgentBlackListed(std::string_view userAgent) const {
-    return lists_[kUserAgentBlackList].Contains(userAgent);
+    return UserAgentLists(userAgent).black;
 }
 
 bool FilterConfig::IsReferrerWhiteListed(std::string_view referrerHost,
                                          std::string_view serverName) const {
-    return text::EqualsIgnoreCase(referrerHost, serverName) ||
-           lists_[kReferrerWhiteList].Contains(referrerHost);
+    return ReferrerLists(referrerHost, serverName).white;
 }
 
 bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
-    return lists_[kReferrerBlackList].Contains(referrerHost);
+    return ReferrerLists(referrerHost, {}).black;
 }
 
-bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlWhiteList].Contains(serverName, url);
+bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view path) const {
+    return UrlLists(serverName, path).white;
 }
 
-bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view url) const {
-    return lists_[kUrlBlackList].Contains(serverName, url);
+bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view path) const {
+    return UrlLists(serverName, path).black;
 }
 
 std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {
+    // Most configurations name no alternate: then there is nothing to hash the type for.
+    if (alternates_.empty()) return {};
     if (auto found = alternates_.find(fileType); found != alternates_.end()) {
         return found->second;
     }
@@ -187,6 +227,7 @@ std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const 
 }
 
 bool FilterConfig::IsAlternateResource(std::string_view serverName, std::string_view url) const {
+    if (alternateLocations_.empty()) return false;
     const auto found = alternateLocations_.find(url);
     return found != alternateLocations_.end() &&
            std::find(found->second.begin(), found->second.end(), serverName) != found->second.end();

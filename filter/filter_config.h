@@ -14,6 +14,7 @@
 
 #include "rule_list.h"
 #include "store_address.h"
+#include "substring_matcher.h"
 
 class FilterConfig {
   public:
@@ -78,6 +79,18 @@ class FilterConfig {
     bool IsUrlWhiteListed(std::string_view serverName, std::string_view path) const;
     bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 
+    // A black list and its white list at once: each value is scanned once for both. The
+    // pipeline asks these; the tests above answer from the same scan.
+    struct ListPair {
+        bool black = false;
+        bool white = false;
+    };
+    ListPair ClientLists(std::string_view clientAddress, std::string_view clientHost) const;
+    ListPair UserAgentLists(std::string_view userAgent) const;
+    // White as IsReferrerWhiteListed: a page of the same site included.
+    ListPair ReferrerLists(std::string_view referrerHost, std::string_view serverName) const;
+    ListPair UrlLists(std::string_view serverName, std::string_view path) const;
+
     // Alternates: the URL for the type, else the "default" one, else empty.
     std::string_view LookupAlternate(std::string_view fileType) const;
     // Some alternate URL has this host and this path, both compared byte for byte. A protected
@@ -112,6 +125,11 @@ class FilterConfig {
     bool useCookie_ = false;
     std::optional<StoreAddress> store_;
     RuleList lists_[kListCount];
+    // Each black list with its white list in one automaton: bit 0 black, bit 1 white.
+    SubstringMatcher clientLists_;
+    SubstringMatcher userAgentLists_;
+    SubstringMatcher referrerLists_;
+    SubstringMatcher urlLists_;
     AlternatesMap alternates_;
     // The alternates that split as URLs: their hosts by path.
     std::unordered_map<std::string, std::vector<std::string>, TextHash, std::equal_to<>>

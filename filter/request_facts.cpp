@@ -56,13 +56,19 @@ std::string_view Take(std::string_view value, char* buffer, DWORD size) {
 
 std::string_view RequestFacts::MappedPath(std::string_view url, char* buffer) {
     const std::string_view raw = url.substr(0, std::min(url.find('?'), std::size_t{kUrlBuffer}));
+    // The text between escapes is copied whole; most paths have none.
     std::size_t size = 0;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (const auto byte = text::DecodeEscapeAt(raw, i)) {
+    for (std::size_t i = 0; i < raw.size();) {
+        const std::size_t escape = std::min(raw.find('%', i), raw.size());
+        std::memcpy(buffer + size, raw.data() + i, escape - i);
+        size += escape - i;
+        if (escape == raw.size()) break;
+        if (const auto byte = text::DecodeEscapeAt(raw, escape)) {
             buffer[size++] = *byte;
-            i += 2;
+            i = escape + 3;
         } else {
-            buffer[size++] = raw[i];
+            buffer[size++] = '%';
+            i = escape + 1;
         }
     }
     return std::string_view(buffer, size);

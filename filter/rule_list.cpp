@@ -58,7 +58,6 @@ void RuleList::RewriteUserAgentEntries() {
 }
 
 void RuleList::Index() {
-    matcher_ = SubstringMatcher(entries_);
     exact_.clear();
     exact_.reserve(entries_.size());
     for (const std::string& entry : entries_) exact_.insert(entry);

@@ -1,13 +1,13 @@
-// An ordered list of lowercased text fragments from one rule list file, with the structures that
-// answer its tests built once, when the list is loaded.
+// An ordered list of lowercased text fragments from one rule list file, with the set that answers
+// its exact test built once, when the list is loaded. Its substring test is answered by a
+// SubstringMatcher over its entries, which FilterConfig builds for a black list and its white
+// list together.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
-
-#include "substring_matcher.h"
 
 class RuleList {
   public:
@@ -18,14 +18,6 @@ class RuleList {
 
     // Empties the list and fills it from the file; false when the file cannot be opened.
     bool Load(const std::string& path);
-
-    // True when some entry occurs anywhere in the value, letter case of A-Z aside. An empty entry
-    // occurs in every value.
-    bool Contains(std::string_view value) const { return matcher_.FoundIn(value); }
-    // Contains of `first` immediately followed by `second`.
-    bool Contains(std::string_view first, std::string_view second) const {
-        return matcher_.FoundIn(first, second);
-    }
 
     // True when some entry equals the value byte for byte.
     bool ContainsExact(std::string_view value) const { return exact_.count(value) != 0; }
@@ -41,9 +33,8 @@ class RuleList {
 
   private:
     void Append(std::string_view line);
-    void Index();  // builds the matcher and the set from the entries
+    void Index();  // builds the set from the entries
 
     std::vector<std::string> entries_;
-    SubstringMatcher matcher_;
     std::unordered_set<std::string_view> exact_;  // views entries_
 };

@@ -1,5 +1,7 @@
 #include "split_url.h"
 
+#include <array>
+
 namespace {
 
 bool IsSchemeChar(char c, bool first) {
@@ -7,6 +9,16 @@ bool IsSchemeChar(char c, bool first) {
     if (first) return letter;
     return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
+
+// What a byte of the authority tells the split, looked up in one step.
+enum AuthorityByte : unsigned char { kPlain, kAuthorityEnd, kUserInfoEnd };
+
+constexpr auto kAuthorityBytes = [] {
+    std::array<AuthorityByte, 256> kinds{};
+    kinds['/'] = kinds['?'] = kinds['#'] = kAuthorityEnd;
+    kinds['@'] = kUserInfoEnd;
+    return kinds;
+}();
 
 }  // namespace
 
@@ -17,14 +29,19 @@ bool SplitUrl(std::string_view url, SplitUrlResult& parts) {
     for (std::size_t i = 0; i < schemeEnd; ++i) {
         if (!IsSchemeChar(url[i], i == 0)) return false;
     }
-    std::string_view rest = url.substr(schemeEnd + 3);
-    const auto authorityEnd = rest.find_first_of("/?#");
-    std::string_view authority = rest.substr(0, authorityEnd);
-    const std::string_view path =
-        authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
-    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
-        authority.remove_prefix(at + 1);
+    const std::string_view rest = url.substr(schemeEnd + 3);
+    // One pass over the authority finds both its end (the first "/", "?" or "#") and where the
+    // host starts (after the last "@"): every protected request with a referrer splits one.
+    std::size_t authorityEnd = 0;
+    std::size_t hostStart = 0;
+    for (; authorityEnd < rest.size(); ++authorityEnd) {
+        const AuthorityByte kind = kAuthorityBytes[static_cast<unsigned char>(rest[authorityEnd])];
+        if (kind == kPlain) continue;
+        if (kind == kAuthorityEnd) break;
+        hostStart = authorityEnd + 1;
     }
+    const std::string_view authority = rest.substr(hostStart, authorityEnd - hostStart);
+    const std::string_view path = rest.substr(authorityEnd);
     std::string_view host;
     if (!authority.empty() && authority.front() == '[') {
         // A literal IPv6 address keeps its brackets; its colons are not a port.

@@ -42,34 +42,41 @@ Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions
     if (facts.isExempt) return Allow(nullptr);
 
     if (facts.isProtected) {
-        if (config.IsClientBlackListed(facts.clientAddress, facts.clientHost)) {
+        // Each value is scanned once for a black list and its white list; black is asked first.
+        const FilterConfig::ListPair client =
+            config.ClientLists(facts.clientAddress, facts.clientHost);
+        if (client.black) {
             return Block(facts, log_messages::kClientBlackListed, facts.clientAddress);
         }
-        if (config.IsClientWhiteListed(facts.clientAddress, facts.clientHost)) {
+        if (client.white) {
             return Allow(log_messages::kClientWhiteListed, facts.clientAddress);
         }
         if (!facts.userAgent.empty()) {
-            if (config.IsUserAgentBlackListed(facts.userAgent)) {
+            const FilterConfig::ListPair agent = config.UserAgentLists(facts.userAgent);
+            if (agent.black) {
                 return Block(facts, log_messages::kUserAgentBlackListed, facts.userAgent);
             }
-            if (config.IsUserAgentWhiteListed(facts.userAgent)) {
+            if (agent.white) {
                 return Allow(log_messages::kUserAgentWhiteListed, facts.userAgent);
             }
         }
         if (!facts.referrerHost.empty()) {
-            if (config.IsReferrerBlackListed(facts.referrerHost)) {
+            const FilterConfig::ListPair referrer =
+                config.ReferrerLists(facts.referrerHost, facts.serverName);
+            if (referrer.black) {
                 return Block(facts, log_messages::kReferrerBlackListed, facts.referrerHost);
             }
-            if (config.IsReferrerWhiteListed(facts.referrerHost, facts.serverName)) {
+            if (referrer.white) {
                 return Allow(log_messages::kReferrerWhiteListed, facts.referrerHost);
             }
         } else if (config.blockNullReferrer()) {
             return Block(facts, log_messages::kReferrerNull, facts.clientAddress);
         }
-        if (config.IsUrlBlackListed(facts.serverName, facts.path)) {
+        const FilterConfig::ListPair url = config.UrlLists(facts.serverName, facts.path);
+        if (url.black) {
             return Block(facts, log_messages::kUrlBlackListed);
         }
-        if (config.IsUrlWhiteListed(facts.serverName, facts.path)) {
+        if (url.white) {
             return Allow(log_messages::kUrlWhiteListed);
         }
     }

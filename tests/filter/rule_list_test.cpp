@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "substring_matcher.h"
 #include "temp_folder.h"
 
 namespace {
@@ -47,7 +48,7 @@ TEST(RuleList, MissingFileGivesEmptyListAndFalse) {
     list.AddLine("old");
     EXPECT_FALSE(list.Load(folder.PathOf("absent.txt")));
     EXPECT_TRUE(list.Entries().empty());
-    EXPECT_FALSE(list.Contains("anything"));
+    EXPECT_FALSE(SubstringMatcher(list.Entries()).FoundIn("anything"));
 }
 
 TEST(RuleList, ReloadStartsFromEmpty) {
@@ -73,7 +74,7 @@ class RuleListMatchTest : public testing::TestWithParam<MatchCase> {};
 TEST_P(RuleListMatchTest, SubstringWithoutRegardToCase) {
     RuleList list;
     for (const auto& line : GetParam().lines) list.AddLine(line);
-    EXPECT_EQ(list.Contains(GetParam().value), GetParam().contains);
+    EXPECT_EQ(SubstringMatcher(list.Entries()).FoundIn(GetParam().value), GetParam().contains);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -106,7 +107,7 @@ TEST(RuleList, UserAgentEntriesLoseTheHeaderName) {
     EXPECT_EQ(list.Entries(), (Entries{"mozilla/4.0 (compatible)", "bot/1.0", "plain agent",
                                        "y user-agent: z", ""}));
     // The entry left empty matches every agent.
-    EXPECT_TRUE(list.Contains("Anything/2.0"));
+    EXPECT_TRUE(SubstringMatcher(list.Entries()).FoundIn("Anything/2.0"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The rule lists' substring test answers exactly as lowercasing the value and scanning every
-// entry would, on random lists and values.
+// The rule lists' substring test, and the one automaton over two lists, answer exactly as
+// lowercasing the value and scanning every entry would, on random lists and values.
 #include "substring_matcher.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +87,16 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
         }
         if (random() % 10 == 0) list.AddLine("User-Agent:");  // becomes the empty entry
         if (random() % 3 == 0) list.RewriteUserAgentEntries();
+        // A second list from the same source shares fragments and prefixes with the first; one
+        // automaton over both tells them apart, as a black list and its white list share one.
+        std::vector<std::string> other;
+        const int otherLines = static_cast<int>(random() % 8);
+        for (int i = 0; i < otherLines; ++i) {
+            const std::size_t from = random() % source.size();
+            other.push_back(text::ToLower(source.substr(from, random() % (source.size() - from))));
+        }
+        const SubstringMatcher matcher(list.Entries());
+        const SubstringMatcher both({&list.Entries(), &other});
 
         for (int v = 0; v < 12; ++v) {
             const std::size_t length =
@@ -105,11 +115,15 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
                 value.replace(random() % value.size(), 0, piece);
             }
             const bool expected = ScanEveryEntry(list.Entries(), value);
-            ASSERT_EQ(list.Contains(value), expected) << "seed " << seed << " value " << v;
+            ASSERT_EQ(matcher.FoundIn(value), expected) << "seed " << seed << " value " << v;
             const std::size_t cut = value.empty() ? 0 : random() % value.size();
-            ASSERT_EQ(list.Contains(std::string_view(value).substr(0, cut),
-                                    std::string_view(value).substr(cut)),
-                      expected)
+            const std::string_view head = std::string_view(value).substr(0, cut);
+            const std::string_view tail = std::string_view(value).substr(cut);
+            ASSERT_EQ(matcher.FoundIn(head, tail), expected)
+                << "seed " << seed << " value " << v << " cut " << cut;
+            const unsigned lists = (expected ? 1u : 0u) | (ScanEveryEntry(other, value) ? 2u : 0u);
+            ASSERT_EQ(both.ListsIn(value), lists) << "seed " << seed << " value " << v;
+            ASSERT_EQ(both.ListsIn(head, tail), lists)
                 << "seed " << seed << " value " << v << " cut " << cut;
         }
     }
