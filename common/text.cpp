@@ -68,12 +68,6 @@ std::string_view TrimRight(std::string_view value) {
     return last == std::string_view::npos ? std::string_view() : value.substr(0, last + 1);
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return ToLower(x) == ToLower(y);
-           });
-}
-
 std::string RemoveAll(std::string_view value, std::string_view what) {
     std::string out;
     out.reserve(value.size());

@@ -15,7 +15,14 @@ constexpr char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>
 std::string ToLower(std::string_view value);
 std::string_view Trim(std::string_view value);
 std::string_view TrimRight(std::string_view value);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// Inline: request adapters compare every header and variable name with it.
+constexpr bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ToLower(a[i]) != ToLower(b[i])) return false;
+    }
+    return true;
+}
 // Removes every occurrence of `what` from `value`, comparing case-sensitively.
 std::string RemoveAll(std::string_view value, std::string_view what);
 // The byte that a URL escape "%XX" at value[at] stands for; absent when no well-formed escape

@@ -8,7 +8,13 @@ namespace {
 
 bool IsTokenChar(char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    return std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != '\0';
+    switch (c) {
+        case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+':
+        case '-': case '.': case '^': case '_': case '`': case '|': case '~':
+            return true;
+        default:
+            return false;
+    }
 }
 
 bool IsFieldValueText(std::string_view value) {
@@ -30,23 +36,30 @@ bool VariableNamesHeader(std::string_view variable, std::string_view header) {
     return true;
 }
 
-// All values of the fields the predicate accepts, joined as HTTP joins repeated fields.
-template <typename Matches>
-std::optional<std::string> JoinedFields(const RequestView& request, Matches matches) {
-    std::optional<std::string> joined;
-    for (const RequestView::Field& field : request.fields) {
-        if (!matches(field.name)) continue;
-        if (joined) {
-            *joined += text::EqualsIgnoreCase(field.name, "Cookie") ? "; " : ", ";
-            *joined += field.value;
-        } else {
-            joined.emplace(field.value);
-        }
-    }
-    return joined;
-}
-
 }  // namespace
+
+// A field sent once is viewed where it lies; only repeated fields are joined, into joined_.
+template <typename Matches>
+std::optional<std::string_view> FilterRequest::JoinedFields(Matches matches) const {
+    const RequestView::Field* first = nullptr;
+    bool joined = false;
+    for (const RequestView::Field& field : request_.fields) {
+        if (!matches(field.name)) continue;
+        if (first == nullptr) {
+            first = &field;
+            continue;
+        }
+        if (!joined) {
+            joined_.assign(first->value);
+            joined = true;
+        }
+        joined_ += text::EqualsIgnoreCase(field.name, "Cookie") ? "; " : ", ";
+        joined_ += field.value;
+    }
+    if (first == nullptr) return std::nullopt;
+    if (joined) return std::string_view(joined_);
+    return first->value;
+}
 
 FilterRequest::FilterRequest(const RequestView& request) : request_(request) {
     context_.cbSize = sizeof context_;
@@ -68,7 +81,7 @@ HTTP_FILTER_CONTEXT* FilterRequest::Context() {
     return &context_;
 }
 
-std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) const {
+std::optional<std::string_view> FilterRequest::ServerVariable(std::string_view name) const {
     if (text::EqualsIgnoreCase(name, "SERVER_NAME")) {
         std::string_view value;
         for (const RequestView::Field& field : request_.fields) {
@@ -77,54 +90,58 @@ std::optional<std::string> FilterRequest::ServerVariable(std::string_view name) 
                 break;
             }
         }
-        if (value.empty()) return std::string(request_.defaultServerName);
+        if (value.empty()) return request_.defaultServerName;
         // The name without its port; an IPv6 literal keeps its brackets.
         const std::size_t close = value.rfind(']');
         const std::size_t colon = value.rfind(':');
         if (colon != std::string_view::npos && (close == std::string_view::npos || colon > close)) {
-            return std::string(value.substr(0, colon));
+            return value.substr(0, colon);
         }
-        return std::string(value);
+        return value;
     }
     // No reverse lookup: the host name is the address, as IIS gives it by default.
     if (text::EqualsIgnoreCase(name, "REMOTE_ADDR") ||
         text::EqualsIgnoreCase(name, "REMOTE_HOST")) {
-        return std::string(request_.clientAddress);
+        return request_.clientAddress;
     }
-    if (text::EqualsIgnoreCase(name, "REQUEST_METHOD")) return std::string(request_.method);
+    if (text::EqualsIgnoreCase(name, "REQUEST_METHOD")) return request_.method;
     if (text::EqualsIgnoreCase(name, "SERVER_PROTOCOL")) {
-        return request_.http10 ? "HTTP/1.0" : "HTTP/1.1";
+        return std::string_view(request_.http10 ? "HTTP/1.0" : "HTTP/1.1");
     }
     const std::string_view target = request_.target;
     const std::size_t query = target.find('?');
-    if (text::EqualsIgnoreCase(name, "URL")) return std::string(target.substr(0, query));
+    if (text::EqualsIgnoreCase(name, "URL")) return target.substr(0, query);
     if (text::EqualsIgnoreCase(name, "QUERY_STRING")) {
-        return query == std::string_view::npos ? std::string()
-                                               : std::string(target.substr(query + 1));
+        return query == std::string_view::npos ? std::string_view() : target.substr(query + 1);
     }
     if (name.size() > 5 && text::EqualsIgnoreCase(name.substr(0, 5), "HTTP_")) {
         const std::string_view wanted = name.substr(5);
-        return JoinedFields(request_, [wanted](std::string_view field) {
+        return JoinedFields([wanted](std::string_view field) {
             return VariableNamesHeader(wanted, field);
         });
     }
     return std::nullopt;
 }
 
-std::optional<std::string> FilterRequest::Header(std::string_view name) const {
-    if (name == "url") return std::string(request_.target);
-    if (name == "method") return std::string(request_.method);
-    if (name == "version") return request_.http10 ? "HTTP/1.0" : "HTTP/1.1";
+std::optional<std::string_view> FilterRequest::Header(std::string_view name) const {
+    if (name == "url") return request_.target;
+    if (name == "method") return request_.method;
+    if (name == "version") return std::string_view(request_.http10 ? "HTTP/1.0" : "HTTP/1.1");
     // Header names carry their colon, as IIS expects them.
     if (name.size() < 2 || name.back() != ':') return std::nullopt;
     const std::string_view wanted = name.substr(0, name.size() - 1);
-    return JoinedFields(request_, [wanted](std::string_view field) {
+    return JoinedFields([wanted](std::string_view field) {
         return text::EqualsIgnoreCase(field, wanted);
     });
 }
 
 bool FilterRequest::ParseHeaderLines(std::string_view text, HeaderLines& out) {
-    HeaderLines lines;
+    // Lines go straight to `out`; a bad line takes back those this call added.
+    const std::size_t before = out.size();
+    const auto refuse = [&out, before] {
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(before), out.end());
+        return false;
+    };
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -132,23 +149,22 @@ bool FilterRequest::ParseHeaderLines(std::string_view text, HeaderLines& out) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
         const std::size_t colon = line.find(':');
-        if (colon == 0 || colon == std::string_view::npos) return false;
+        if (colon == 0 || colon == std::string_view::npos) return refuse();
         const std::string_view name = line.substr(0, colon);
         for (const char c : name) {
-            if (!IsTokenChar(c)) return false;
+            if (!IsTokenChar(c)) return refuse();
         }
         // The server alone frames its answers: a filter's Content-Length, Transfer-Encoding or
         // Connection would put the client out of step with the connection.
         if (text::EqualsIgnoreCase(name, "Content-Length") ||
             text::EqualsIgnoreCase(name, "Transfer-Encoding") ||
             text::EqualsIgnoreCase(name, "Connection")) {
-            return false;
+            return refuse();
         }
         const std::string_view value = text::Trim(line.substr(colon + 1));
-        if (!IsFieldValueText(value)) return false;
-        lines.emplace_back(std::string(name), std::string(value));
+        if (!IsFieldValueText(value)) return refuse();
+        out.emplace_back(std::string(name), std::string(value));
     }
-    out.insert(out.end(), lines.begin(), lines.end());
     return true;
 }
 
@@ -173,14 +189,15 @@ FilterRequest* FilterRequest::Self(HTTP_FILTER_CONTEXT* pfc) {
     return pfc == nullptr ? nullptr : static_cast<FilterRequest*>(pfc->ServerContext);
 }
 
-BOOL FilterRequest::CopyOut(const std::optional<std::string>& value, LPVOID buffer, LPDWORD size) {
+BOOL FilterRequest::CopyOut(std::optional<std::string_view> value, LPVOID buffer, LPDWORD size) {
     if (!value || size == nullptr) return FALSE;
     const DWORD needed = static_cast<DWORD>(value->size() + 1);
     if (buffer == nullptr || *size < needed) {
         *size = needed;
         return FALSE;
     }
-    std::memcpy(buffer, value->c_str(), needed);
+    if (!value->empty()) std::memcpy(buffer, value->data(), value->size());
+    static_cast<char*>(buffer)[value->size()] = '\0';
     *size = needed;
     return TRUE;
 }
@@ -250,12 +267,14 @@ BOOL WINAPI FilterRequest::ServerSupportFunctionCallback(HTTP_FILTER_CONTEXT* pf
         if (!status) return FALSE;
         SentResponse sent;
         sent.status = status->first;
-        sent.reason = status->second;
-        sent.headers = self->pending_;
+        sent.reason = std::move(status->second);
+        // The added headers go with this response; they stay pending if the call fails.
+        sent.headers = std::move(self->pending_);
+        self->pending_.clear();
         if (ul1 != 0 && !ParseHeaderLines(reinterpret_cast<const char*>(ul1), sent.headers)) {
+            self->pending_ = std::move(sent.headers);
             return FALSE;
         }
-        self->pending_.clear();
         self->sent_ = std::move(sent);
         return TRUE;
     } catch (...) {

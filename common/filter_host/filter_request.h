@@ -33,9 +33,11 @@ class FilterRequest {
     HTTP_FILTER_CONTEXT* Context();
     HTTP_FILTER_PREPROC_HEADERS* Headers() { return &headers_; }
 
-    // What the callbacks answer, as text; absent when the request has no such value.
-    std::optional<std::string> ServerVariable(std::string_view name) const;
-    std::optional<std::string> Header(std::string_view name) const;
+    // What the callbacks answer, as text; absent when the request has no such value. The text
+    // views the request, or for a field sent several times their joined values, which stay
+    // valid until the next call.
+    std::optional<std::string_view> ServerVariable(std::string_view name) const;
+    std::optional<std::string_view> Header(std::string_view name) const;
 
     // The response a filter sent, if any; once sent, the request has its answer.
     const std::optional<SentResponse>& Sent() const { return sent_; }
@@ -66,7 +68,10 @@ class FilterRequest {
     static FilterRequest* Self(HTTP_FILTER_CONTEXT* pfc);
     // The ISAPI buffer contract: the value and its NUL when both fit; otherwise FALSE, the
     // buffer untouched and the size needed reported.
-    static BOOL CopyOut(const std::optional<std::string>& value, LPVOID buffer, LPDWORD size);
+    static BOOL CopyOut(std::optional<std::string_view> value, LPVOID buffer, LPDWORD size);
+    // All values of the fields the predicate accepts, joined as HTTP joins repeated fields.
+    template <typename Matches>
+    std::optional<std::string_view> JoinedFields(Matches matches) const;
 
     const RequestView& request_;
     HTTP_FILTER_CONTEXT context_{};
@@ -74,4 +79,5 @@ class FilterRequest {
     HeaderLines pending_;
     std::optional<SentResponse> sent_;
     std::vector<std::unique_ptr<char[]>> allocations_;  // AllocMem: freed with the request
+    mutable std::string joined_;  // the values of a repeated field, as last asked for
 };

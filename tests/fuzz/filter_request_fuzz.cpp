@@ -22,13 +22,15 @@ constexpr const char* kHeaders[] = {
     "url", "method", "version", "User-Agent:", "Cookie:", "Referer:", "Host:"};
 constexpr unsigned char kUntouched = 0xA5;
 
-void CheckCopy(const std::optional<std::string>& expected, BOOL result,
+void CheckCopy(std::optional<std::string_view> expected, BOOL result,
                const std::vector<unsigned char>& buffer, DWORD sizeGiven, DWORD sizeAfter) {
     const std::size_t needed = expected ? expected->size() + 1 : 0;
     if (result) {
         FUZZ_CHECK(expected && needed <= sizeGiven);
         FUZZ_CHECK(sizeAfter == needed);
-        FUZZ_CHECK(std::memcmp(buffer.data(), expected->c_str(), needed) == 0);
+        FUZZ_CHECK(expected->empty() ||
+                   std::memcmp(buffer.data(), expected->data(), expected->size()) == 0);
+        FUZZ_CHECK(buffer[expected->size()] == 0);
         for (std::size_t i = needed; i < buffer.size(); ++i) FUZZ_CHECK(buffer[i] == kUntouched);
         return;
     }

@@ -200,6 +200,12 @@ TEST(FilterRequestTest, RefusesWhatItCannotSendProperly) {
                                                     const_cast<char*>(bad), 0, 0));
     }
     EXPECT_FALSE(context->ServerSupportFunction(context, SF_REQ_GET_CONNID, nullptr, 0, 0));
+    // A refused response leaves the added headers for the next one.
+    EXPECT_TRUE(context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0));
+    EXPECT_FALSE(context->ServerSupportFunction(
+        context, SF_REQ_SEND_RESPONSE_HEADER, const_cast<char*>("302 Object Moved"),
+        reinterpret_cast<ULONG_PTR>("Location: /a\nConnection: close\n"), 0));
+    EXPECT_EQ(adapter.PendingHeaders(), (FilterRequest::HeaderLines{{"Expires", "0"}}));
     EXPECT_FALSE(adapter.Sent());
 }
 
