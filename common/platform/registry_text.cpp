@@ -103,7 +103,9 @@ std::optional<RegistryTree> ParseRegistryText(std::string_view text, std::string
             rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
             ++number;
         }
-        const std::string_view line = joined;
+        // Blanks before a "\" that a continuation line did not follow up end the line, as
+        // blanks at its end do: the value reads back the same once written on one line.
+        const std::string_view line = text::Trim(joined);
         if (line.empty()) continue;
         if (!header) {
             if (line != "REGEDIT4") return fail(first, "the file must begin with REGEDIT4");

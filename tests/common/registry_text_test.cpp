@@ -50,6 +50,18 @@ TEST(RegistryFile, FormatReadsBackUnchanged) {
     EXPECT_NE(text.find("\"multi\"=hex(7):41,00,00,00,00\n"), std::string::npos);
 }
 
+TEST(RegistryFile, AContinuedValueReadsBackTheSameOnceWritten) {
+    // Blanks before the "\" and an empty continuation line (found by fuzzing).
+    for (const char* text : {"REGEDIT4\n[H]\n\"\"=hex:\t\\\n\n",
+                             "REGEDIT4\n[H]\n\"v\"=hex:01, \\\n  02 \t\\\n\n"}) {
+        SCOPED_TRACE(text);
+        const platform::RegistryTree tree = Parse(text);
+        const platform::RegistryTree back = Parse(platform::FormatRegistryText(tree));
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back.begin()->second.values, tree.begin()->second.values);
+    }
+}
+
 TEST(RegistryFile, NamesAndValuesWithLineBreaksQuotesAndBracketsReadBack) {
     const std::string awkward = "a\nb]\r\"[c] 100%";
     platform::RegistryTree tree;
