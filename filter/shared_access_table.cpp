@@ -333,7 +333,8 @@ void SharedAccessTable::Admit(std::string_view address, std::int64_t now) {
                 n = Allocate(shard);
                 if (n == kNone) return false;
                 Slot& slot = At(n);
-                std::memcpy(slot.address, address.data(), address.size());
+                // An empty address may have no storage behind it at all.
+                if (!address.empty()) std::memcpy(slot.address, address.data(), address.size());
                 slot.admittedAt = now;
                 slot.hash = hash;
                 slot.length = static_cast<std::uint8_t>(address.size());
