@@ -9,6 +9,10 @@
 # The figures that matter: the filter's cost relative to its own host, next to the referer
 # module's cost relative to nginx; and nginx with the Pixwall module against nginx with
 # valid_referers. Installs wrk and nginx when missing; builds preset linux.
+# Single runs of a few seconds differ by several per cent from one to the next on a small machine,
+# more than the difference between the two nginx set-ups; so the module and valid_referers, logging
+# off, are also compared in ROUNDS rounds (default 5) that alternate them, and the median of the
+# rounds' ratios is printed.
 # Usage: bench/host_bench.sh [SECONDS_PER_CASE]   (default 10)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -142,6 +146,48 @@ for access_log in off on; do
   pids=()
 done
 
+# rps PORT REFERER: requests per second of one wrk run.
+rps() {
+  local headers=(-H "Host: localhost" -H "Referer: $2")
+  wrk -t "$wrk_threads" -c "$connections" -d "${duration}s" "${headers[@]}" \
+    "http://127.0.0.1:$1$image" | awk '/^Requests\/sec:/ {print $2}'
+}
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+rounds=${ROUNDS:-5}
+sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
+    -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#off#g" \
+    -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-off/pixwall.so#g" \
+    -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
+    bench/nginx.conf >"$work/nginx.conf"
+nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
+pids+=($!)
+wait_for_port "$nginx_referer"
+wait_for_port "$nginx_pixwall"
+echo
+echo "nginx+pixwall / nginx with valid_referers, logging off, $rounds rounds of ${duration}s each:"
+for name in allowed redirect; do
+  referer=http://localhost/index.html
+  [ "$name" = allowed ] || referer=http://leech.example/page.html
+  ratios=()
+  for round in $(seq 1 "$rounds"); do
+    # The order alternates, so that a drift of the machine weighs on both alike.
+    if [ $((round % 2)) -eq 1 ]; then
+      module=$(rps "$nginx_pixwall" "$referer") referers=$(rps "$nginx_referer" "$referer")
+    else
+      referers=$(rps "$nginx_referer" "$referer") module=$(rps "$nginx_pixwall" "$referer")
+    fi
+    ratio=$(awk -v a="$module" -v b="$referers" 'BEGIN {printf "%.3f", a / b}')
+    ratios+=("$ratio")
+    echo "  $name, round $round: module $module/s, valid_referers $referers/s, ratio $ratio"
+  done
+  echo "  $name: median ratio $(printf '%s\n' "${ratios[@]}" | median)" | tee -a "$results.rounds"
+done
+cleanup
+pids=()
+
 echo
 echo "Results (also in $results):"
 cat "$results"
+[ ! -f "$results.rounds" ] || cat "$results.rounds"

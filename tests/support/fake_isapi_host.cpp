@@ -1,5 +1,6 @@
 #include "fake_isapi_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef _WIN32
@@ -36,18 +37,30 @@ FakeRequest& FakeRequest::Cookie(std::string cookie) {
     return Header("Cookie:", std::move(cookie));
 }
 FakeRequest& FakeRequest::Variable(const std::string& name, std::string value) {
-    variables_[name] = std::move(value);
+    Set(variables_, name, std::move(value));
     return *this;
 }
 FakeRequest& FakeRequest::Header(const std::string& name, std::string value) {
-    requestHeaders_[name] = std::move(value);
+    Set(requestHeaders_, name, std::move(value));
     return *this;
+}
+
+void FakeRequest::Set(Values& values, const std::string& name, std::string value) {
+    for (auto& [known, stored] : values) {
+        if (known == name) {
+            stored = std::move(value);
+            return;
+        }
+    }
+    values.emplace_back(name, std::move(value));
 }
 
 // The ISAPI buffer contract: the value and its NUL when they fit; otherwise failure, the buffer
 // untouched and the size needed reported.
 BOOL FakeRequest::Copy(const Values& values, const char* name, LPVOID buffer, LPDWORD size) {
-    const auto found = values.find(std::string_view(name));
+    const std::string_view wanted(name);
+    const auto found = std::find_if(values.begin(), values.end(),
+                                    [wanted](const auto& value) { return value.first == wanted; });
     if (found == values.end()) {
         SET_LAST_ERROR(ERROR_INVALID_INDEX);
         return FALSE;
