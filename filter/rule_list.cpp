@@ -52,11 +52,15 @@ void RuleList::Append(std::string_view line) {
 
 void RuleList::RewriteUserAgentEntries() {
     static constexpr std::string_view kMarker = "user-agent:";
+    bool rewritten = false;
     for (std::string& entry : entries_) {
         const auto at = entry.find(kMarker);
-        if (at != std::string::npos) entry = text::Trim(entry.substr(at + kMarker.size()));
+        if (at == std::string::npos) continue;
+        entry = text::Trim(entry.substr(at + kMarker.size()));
+        rewritten = true;
     }
-    Index();
+    // The set views the entries; untouched, they are indexed already.
+    if (rewritten) Index();
 }
 
 void RuleList::Index() {

@@ -109,6 +109,7 @@ TEST(RuleList, UserAgentEntriesLoseTheHeaderName) {
     list.RewriteUserAgentEntries();
     EXPECT_EQ(list.Entries(), (Entries{"mozilla/4.0 (compatible)", "bot/1.0", "plain agent",
                                        "y user-agent: z", ""}));
+    EXPECT_TRUE(list.ContainsExact("bot/1.0"));
     // The entry left empty matches every agent.
     EXPECT_TRUE(SubstringMatcher(list.Entries()).FoundIn("Anything/2.0"));
 }
