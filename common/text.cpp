@@ -81,10 +81,16 @@ std::string RemoveAll(std::string_view value, std::string_view what) {
     return out;
 }
 
+// Each position folded and compared once (lexicographical_compare would compare it both ways):
+// the registry stand-in's maps compare long key paths with it.
 bool LessIgnoreCase::operator()(std::string_view a, std::string_view b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(ToLower(x)) < static_cast<unsigned char>(ToLower(y));
-    });
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(ToLower(a[i]));
+        const auto y = static_cast<unsigned char>(ToLower(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
 }
 
 }  // namespace text

@@ -6,30 +6,32 @@
 #include "text.h"
 
 bool RuleList::Load(const std::string& path) {
-    entries_.clear();
     std::FILE* file = platform::OpenSharedForReading(path);
     if (file == nullptr) {
-        Index();
+        LoadText({});
         return false;
     }
-    std::string line;
+    std::string text;
     char block[16384];
     for (;;) {
         const std::size_t got = std::fread(block, 1, sizeof block, file);
-        for (std::string_view rest(block, got); !rest.empty();) {
-            const auto end = rest.find('\n');
-            line.append(rest.substr(0, end));
-            if (end == std::string_view::npos) break;
-            Append(line);
-            line.clear();
-            rest.remove_prefix(end + 1);
-        }
+        text.append(block, got);
         if (got < sizeof block) break;
     }
-    Append(line);
     std::fclose(file);
-    Index();
+    LoadText(text);
     return true;
+}
+
+void RuleList::LoadText(std::string_view text) {
+    entries_.clear();
+    for (;;) {
+        const auto end = text.find('\n');
+        Append(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    Index();
 }
 
 void RuleList::AddLine(std::string_view line) {
@@ -50,11 +52,15 @@ void RuleList::Append(std::string_view line) {
 
 void RuleList::RewriteUserAgentEntries() {
     static constexpr std::string_view kMarker = "user-agent:";
+    bool rewritten = false;
     for (std::string& entry : entries_) {
         const auto at = entry.find(kMarker);
-        if (at != std::string::npos) entry = text::Trim(entry.substr(at + kMarker.size()));
+        if (at == std::string::npos) continue;
+        entry = text::Trim(entry.substr(at + kMarker.size()));
+        rewritten = true;
     }
-    Index();
+    // The set views the entries; untouched, they are indexed already.
+    if (rewritten) Index();
 }
 
 void RuleList::Index() {

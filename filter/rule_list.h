@@ -18,6 +18,8 @@ class RuleList {
 
     // Empties the list and fills it from the file; false when the file cannot be opened.
     bool Load(const std::string& path);
+    // The same on the text of a file: each of its lines taken as AddLine takes it.
+    void LoadText(std::string_view text);
 
     // True when some entry equals the value byte for byte.
     bool ContainsExact(std::string_view value) const { return exact_.count(value) != 0; }

@@ -200,7 +200,7 @@ bool IsProtected(std::string_view name) {
 
 class Runner {
   public:
-    explicit Runner(RegistryRoot root) : root_(root) {}
+    Runner(RegistryOperations& registry, RegistryRoot root) : registry_(registry), root_(root) {}
 
     HResult Register(const std::vector<Key>& keys, const std::string& parent) {
         for (const Key& key : keys) {
@@ -208,7 +208,7 @@ class Runner {
             const bool protectedKey = parent.empty() && IsProtected(key.name);
             if (key.flag == KeyFlag::Delete || key.flag == KeyFlag::ForceRemove) {
                 if (!protectedKey) {
-                    const long status = platform::DeleteRegistryTree(root_, path);
+                    const long status = registry_.DeleteTree(root_, path);
                     if (status != platform::kRegistrySuccess &&
                         status != platform::kRegistryFileNotFound) {
                         return HResultFromWin32(status);
@@ -216,7 +216,7 @@ class Runner {
                 }
                 if (key.flag == KeyFlag::Delete) continue;
             }
-            long status = platform::CreateRegistryKey(root_, path);
+            long status = registry_.CreateKey(root_, path);
             if (status == platform::kRegistrySuccess && key.defaultValue) {
                 status = Set(path, "", *key.defaultValue);
             }
@@ -234,9 +234,9 @@ class Runner {
         for (const Key& key : keys) {
             const std::string path = Join(parent, key.name);
             const bool protectedKey = parent.empty() && IsProtected(key.name);
-            if (key.flag == KeyFlag::Delete || !platform::RegistryKeyExists(root_, path)) continue;
+            if (key.flag == KeyFlag::Delete || !registry_.KeyExists(root_, path)) continue;
             if (key.flag == KeyFlag::ForceRemove && !protectedKey) {
-                const long status = platform::DeleteRegistryTree(root_, path);
+                const long status = registry_.DeleteTree(root_, path);
                 if (status != platform::kRegistrySuccess &&
                     status != platform::kRegistryFileNotFound) {
                     return HResultFromWin32(status);
@@ -245,15 +245,15 @@ class Runner {
             }
             if (const HResult result = Unregister(key.keys, path); Failed(result)) return result;
             for (const Value& value : key.values) {
-                const long status = platform::DeleteRegistryValue(root_, path, value.name);
+                const long status = registry_.DeleteValue(root_, path, value.name);
                 if (status != platform::kRegistrySuccess &&
                     status != platform::kRegistryFileNotFound) {
                     return HResultFromWin32(status);
                 }
             }
             if (key.flag == KeyFlag::NoRemove || protectedKey) continue;
-            if (!platform::EnumRegistrySubKeys(root_, path).empty()) continue;
-            const long status = platform::DeleteRegistryKey(root_, path);
+            if (!registry_.SubKeys(root_, path).empty()) continue;
+            const long status = registry_.DeleteKey(root_, path);
             if (status != platform::kRegistrySuccess && status != platform::kRegistryFileNotFound) {
                 return HResultFromWin32(status);
             }
@@ -266,11 +266,42 @@ class Runner {
         return parent.empty() ? name : parent + "\\" + name;
     }
     long Set(const std::string& path, const std::string& name, const Value& value) {
-        return value.isText ? platform::SetRegistryString(root_, path, name, value.text)
-                            : platform::SetRegistryDword(root_, path, name, value.number);
+        return value.isText ? registry_.SetString(root_, path, name, value.text)
+                            : registry_.SetDword(root_, path, name, value.number);
     }
 
+    RegistryOperations& registry_;
     RegistryRoot root_;
+};
+
+class PlatformRegistry final : public RegistryOperations {
+  public:
+    bool KeyExists(Root root, const std::string& subKey) const override {
+        return platform::RegistryKeyExists(root, subKey);
+    }
+    std::vector<std::string> SubKeys(Root root, const std::string& subKey) const override {
+        return platform::EnumRegistrySubKeys(root, subKey);
+    }
+    long CreateKey(Root root, const std::string& subKey) override {
+        return platform::CreateRegistryKey(root, subKey);
+    }
+    long SetString(Root root, const std::string& subKey, const std::string& name,
+                   const std::string& value) override {
+        return platform::SetRegistryString(root, subKey, name, value);
+    }
+    long SetDword(Root root, const std::string& subKey, const std::string& name,
+                  std::uint32_t value) override {
+        return platform::SetRegistryDword(root, subKey, name, value);
+    }
+    long DeleteValue(Root root, const std::string& subKey, const std::string& name) override {
+        return platform::DeleteRegistryValue(root, subKey, name);
+    }
+    long DeleteKey(Root root, const std::string& subKey) override {
+        return platform::DeleteRegistryKey(root, subKey);
+    }
+    long DeleteTree(Root root, const std::string& subKey) override {
+        return platform::DeleteRegistryTree(root, subKey);
+    }
 };
 
 // Replaces %NAME% by its text and %% by %; nothing when a name has no replacement.
@@ -300,6 +331,11 @@ std::optional<std::string> Substitute(std::string_view script,
 
 }  // namespace
 
+RegistryOperations& RegistryOperations::Platform() {
+    static PlatformRegistry registry;
+    return registry;
+}
+
 void Registrar::AddReplacement(const std::string& name, const std::string& value) {
     replacements_[name] = value;
 }
@@ -321,7 +357,7 @@ HResult Registrar::Run(std::string_view script, bool registering) const {
     const auto roots = parser.Script();
     if (!roots) return hr::kDispException;
     for (const Root& root : *roots) {
-        Runner runner(root.root);
+        Runner runner(registry_, root.root);
         const HResult result =
             registering ? runner.Register(root.keys, "") : runner.Unregister(root.keys, "");
         if (Failed(result)) return result;

@@ -16,16 +16,43 @@
 // are never deleted.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hresult.h"
+#include "platform/registry.h"
 
 namespace taliscom {
 
+// The registry operations the registrar runs a script with (those of platform/registry.h, with
+// their answers); Platform() is the system's registry.
+class RegistryOperations {
+  public:
+    using Root = platform::RegistryRoot;
+    virtual ~RegistryOperations() = default;
+    virtual bool KeyExists(Root root, const std::string& subKey) const = 0;
+    virtual std::vector<std::string> SubKeys(Root root, const std::string& subKey) const = 0;
+    virtual long CreateKey(Root root, const std::string& subKey) = 0;
+    virtual long SetString(Root root, const std::string& subKey, const std::string& name,
+                           const std::string& value) = 0;
+    virtual long SetDword(Root root, const std::string& subKey, const std::string& name,
+                          std::uint32_t value) = 0;
+    virtual long DeleteValue(Root root, const std::string& subKey, const std::string& name) = 0;
+    virtual long DeleteKey(Root root, const std::string& subKey) = 0;
+    virtual long DeleteTree(Root root, const std::string& subKey) = 0;
+
+    static RegistryOperations& Platform();
+};
+
 class Registrar {
   public:
+    // Runs scripts against `registry`, which outlives the registrar.
+    explicit Registrar(RegistryOperations& registry = RegistryOperations::Platform())
+        : registry_(registry) {}
+
     // %name% in a script stands for value.
     void AddReplacement(const std::string& name, const std::string& value);
 
@@ -36,6 +63,7 @@ class Registrar {
 
   private:
     HResult Run(std::string_view script, bool registering) const;
+    RegistryOperations& registry_;
     std::map<std::string, std::string> replacements_;
 };
 

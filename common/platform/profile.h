@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
+
+#include "platform/profile_text.h"
 
 namespace platform {
 
@@ -31,9 +32,9 @@ class ProfileSection {
     std::string Read(const char* key, const char* defaultValue, std::size_t bufferSize) const;
 
   private:
-    std::string path_;
+    std::string path_;  // where the system caches the file, each key is read from it
     std::string section_;
-    std::unordered_map<std::string, std::string> values_;  // by lowercased key, first one kept
+    ProfileTextSection parsed_;  // elsewhere the section is parsed once
 };
 
 }  // namespace platform

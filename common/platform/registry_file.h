@@ -1,8 +1,11 @@
 // The stand-in registry's file, named by PIXWALL_REGISTRY: read whole, and changed under a lock.
 #pragma once
 
+#include <string>
 #include <type_traits>
+#include <vector>
 
+#include "platform/registry.h"
 #include "platform/registry_text.h"
 
 namespace platform {
@@ -22,6 +25,21 @@ RegistryTree LoadRegistryFile();
 template <typename Change>
 long UpdateRegistryFile(Change&& change);
 long UpdateRegistryFileWith(long (*change)(RegistryTree&, void*), void* context);
+
+// The operations of platform/registry.h that change or list keys, on a tree in memory with the
+// same answers: the file's operations are these on the file's tree.
+bool RegistryKeyExists(const RegistryTree& tree, RegistryRoot root, const std::string& subKey);
+std::vector<std::string> EnumRegistrySubKeys(const RegistryTree& tree, RegistryRoot root,
+                                             const std::string& subKey);
+long CreateRegistryKey(RegistryTree& tree, RegistryRoot root, const std::string& subKey);
+long SetRegistryString(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                       const std::string& valueName, const std::string& value);
+long SetRegistryDword(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                      const std::string& valueName, std::uint32_t value);
+long DeleteRegistryValue(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                         const std::string& valueName);
+long DeleteRegistryKey(RegistryTree& tree, RegistryRoot root, const std::string& subKey);
+long DeleteRegistryTree(RegistryTree& tree, RegistryRoot root, const std::string& subKey);
 
 template <typename Change>
 long UpdateRegistryFile(Change&& change) {

@@ -112,12 +112,12 @@ std::optional<std::uint32_t> ReadRegistryNumber(RegistryRoot root, const std::st
     return number;
 }
 
-bool RegistryKeyExists(RegistryRoot root, const std::string& subKey) {
-    return Exists(LoadRegistryFile(), KeyPath(root, subKey));
+bool RegistryKeyExists(const RegistryTree& tree, RegistryRoot root, const std::string& subKey) {
+    return Exists(tree, KeyPath(root, subKey));
 }
 
-std::vector<std::string> EnumRegistrySubKeys(RegistryRoot root, const std::string& subKey) {
-    const RegistryTree tree = LoadRegistryFile();
+std::vector<std::string> EnumRegistrySubKeys(const RegistryTree& tree, RegistryRoot root,
+                                             const std::string& subKey) {
     const std::string key = KeyPath(root, subKey);
     std::set<std::string, text::LessIgnoreCase> seen;
     std::vector<std::string> names;
@@ -130,71 +130,104 @@ std::vector<std::string> EnumRegistrySubKeys(RegistryRoot root, const std::strin
     return names;
 }
 
-long CreateRegistryKey(RegistryRoot root, const std::string& subKey) {
-    const std::string key = KeyPath(root, subKey);
-    return UpdateRegistryFile([&](RegistryTree& tree) {
-        CreateWithParents(tree, key);
-        return kRegistrySuccess;
-    });
+long CreateRegistryKey(RegistryTree& tree, RegistryRoot root, const std::string& subKey) {
+    CreateWithParents(tree, KeyPath(root, subKey));
+    return kRegistrySuccess;
 }
 
 namespace {
 
-long SetValue(RegistryRoot root, const std::string& subKey, const std::string& valueName,
+long SetValue(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+              const std::string& valueName,
               std::variant<std::string, std::uint32_t, RegistryRawValue> value) {
     const std::string key = KeyPath(root, subKey);
-    return UpdateRegistryFile([&](RegistryTree& tree) {
-        CreateWithParents(tree, key);
-        tree[key].values[valueName] = value;
-        return kRegistrySuccess;
-    });
+    CreateWithParents(tree, key);
+    tree[key].values[valueName] = std::move(value);
+    return kRegistrySuccess;
 }
 
 }  // namespace
 
+long SetRegistryString(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                       const std::string& valueName, const std::string& value) {
+    return SetValue(tree, root, subKey, valueName, value);
+}
+
+long SetRegistryDword(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                      const std::string& valueName, std::uint32_t value) {
+    return SetValue(tree, root, subKey, valueName, value);
+}
+
+long DeleteRegistryValue(RegistryTree& tree, RegistryRoot root, const std::string& subKey,
+                         const std::string& valueName) {
+    const auto found = tree.find(KeyPath(root, subKey));
+    if (found == tree.end() || found->second.values.erase(valueName) == 0) {
+        return kRegistryFileNotFound;
+    }
+    return kRegistrySuccess;
+}
+
+long DeleteRegistryKey(RegistryTree& tree, RegistryRoot root, const std::string& subKey) {
+    const std::string key = KeyPath(root, subKey);
+    if (!Exists(tree, key)) return kRegistryFileNotFound;
+    const auto next = tree.lower_bound(key + "\\");
+    if (next != tree.end() && IsBelow(next->first, key)) return kRegistryAccessDenied;
+    tree.erase(key);
+    return kRegistrySuccess;
+}
+
+long DeleteRegistryTree(RegistryTree& tree, RegistryRoot root, const std::string& subKey) {
+    const std::string key = KeyPath(root, subKey);
+    if (!Exists(tree, key)) return kRegistryFileNotFound;
+    tree.erase(key);
+    for (auto it = tree.lower_bound(key + "\\"); it != tree.end() && IsBelow(it->first, key);) {
+        it = tree.erase(it);
+    }
+    return kRegistrySuccess;
+}
+
+bool RegistryKeyExists(RegistryRoot root, const std::string& subKey) {
+    return RegistryKeyExists(LoadRegistryFile(), root, subKey);
+}
+
+std::vector<std::string> EnumRegistrySubKeys(RegistryRoot root, const std::string& subKey) {
+    return EnumRegistrySubKeys(LoadRegistryFile(), root, subKey);
+}
+
+// Each change is made on the file's tree, which is written back when it succeeds.
+
+long CreateRegistryKey(RegistryRoot root, const std::string& subKey) {
+    return UpdateRegistryFile(
+        [&](RegistryTree& tree) { return CreateRegistryKey(tree, root, subKey); });
+}
+
 long SetRegistryString(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                        const std::string& value) {
-    return SetValue(root, subKey, valueName, value);
+    return UpdateRegistryFile([&](RegistryTree& tree) {
+        return SetRegistryString(tree, root, subKey, valueName, value);
+    });
 }
 
 long SetRegistryDword(RegistryRoot root, const std::string& subKey, const std::string& valueName,
                       std::uint32_t value) {
-    return SetValue(root, subKey, valueName, value);
+    return UpdateRegistryFile(
+        [&](RegistryTree& tree) { return SetRegistryDword(tree, root, subKey, valueName, value); });
 }
 
 long DeleteRegistryValue(RegistryRoot root, const std::string& subKey,
                          const std::string& valueName) {
-    const std::string key = KeyPath(root, subKey);
-    return UpdateRegistryFile([&](RegistryTree& tree) {
-        const auto found = tree.find(key);
-        if (found == tree.end() || found->second.values.erase(valueName) == 0) {
-            return kRegistryFileNotFound;
-        }
-        return kRegistrySuccess;
-    });
+    return UpdateRegistryFile(
+        [&](RegistryTree& tree) { return DeleteRegistryValue(tree, root, subKey, valueName); });
 }
 
 long DeleteRegistryKey(RegistryRoot root, const std::string& subKey) {
-    const std::string key = KeyPath(root, subKey);
-    return UpdateRegistryFile([&](RegistryTree& tree) {
-        if (!Exists(tree, key)) return kRegistryFileNotFound;
-        const auto next = tree.lower_bound(key + "\\");
-        if (next != tree.end() && IsBelow(next->first, key)) return kRegistryAccessDenied;
-        tree.erase(key);
-        return kRegistrySuccess;
-    });
+    return UpdateRegistryFile(
+        [&](RegistryTree& tree) { return DeleteRegistryKey(tree, root, subKey); });
 }
 
 long DeleteRegistryTree(RegistryRoot root, const std::string& subKey) {
-    const std::string key = KeyPath(root, subKey);
-    return UpdateRegistryFile([&](RegistryTree& tree) {
-        if (!Exists(tree, key)) return kRegistryFileNotFound;
-        tree.erase(key);
-        for (auto it = tree.lower_bound(key + "\\"); it != tree.end() && IsBelow(it->first, key);) {
-            it = tree.erase(it);
-        }
-        return kRegistrySuccess;
-    });
+    return UpdateRegistryFile(
+        [&](RegistryTree& tree) { return DeleteRegistryTree(tree, root, subKey); });
 }
 
 }  // namespace platform

@@ -39,7 +39,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"CommentCutLeavingNothing", " ;\n  ; ;\n", {}},
         ParseCase{"DuplicatesKeptInOrder", "b\na\nb\n", {"b", "a", "b"}},
         ParseCase{"InnerBlanksKept", "Mozilla/4.0 (Compatible)\n", {"mozilla/4.0 (compatible)"}},
-        ParseCase{"CarriageReturnsOnly", "a\r\r\nb\r\n", {"a", "b"}}),
+        ParseCase{"CarriageReturnsOnly", "a\r\r\nb\r\n", {"a", "b"}},
+        ParseCase{"LineLongerThanOneReadOfTheFile",
+                  std::string(20000, 'a') + "\nb",
+                  {std::string(20000, 'a'), "b"}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RuleList, MissingFileGivesEmptyListAndFalse) {
@@ -106,6 +109,7 @@ TEST(RuleList, UserAgentEntriesLoseTheHeaderName) {
     list.RewriteUserAgentEntries();
     EXPECT_EQ(list.Entries(), (Entries{"mozilla/4.0 (compatible)", "bot/1.0", "plain agent",
                                        "y user-agent: z", ""}));
+    EXPECT_TRUE(list.ContainsExact("bot/1.0"));
     // The entry left empty matches every agent.
     EXPECT_TRUE(SubstringMatcher(list.Entries()).FoundIn("Anything/2.0"));
 }

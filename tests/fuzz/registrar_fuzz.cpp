@@ -1,14 +1,10 @@
-// The registrar script interpreter on any script, registering and unregistering against a
-// stand-in registry file: a script it cannot parse changes nothing, and every result is one of
-// the documented ones.
+// The registrar script interpreter on any script, registering and unregistering against the
+// registry stand-in's operations on a tree in memory: a script it cannot parse changes nothing,
+// and every result is one of the documented ones.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "fuzz_check.h"
-#include "platform/registry.h"
+#include "platform/registry_file.h"
 #include "registrar.h"
 
 namespace {
@@ -19,12 +15,42 @@ constexpr const char* kInitialRegistry =
     "@=\"{1}\"\n\n[HKEY_LOCAL_MACHINE\\Software\\orlentek\\pixwall]\n\"install_dir\"=\"/x\"\n"
     "\"count\"=dword:00000002\n";
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+// What the stand-in does to its file's tree, done to a tree of this process.
+class TreeRegistry final : public taliscom::RegistryOperations {
+  public:
+    explicit TreeRegistry(platform::RegistryTree tree) : tree_(std::move(tree)) {}
+    const platform::RegistryTree& Tree() const { return tree_; }
+
+    bool KeyExists(Root root, const std::string& subKey) const override {
+        return platform::RegistryKeyExists(tree_, root, subKey);
+    }
+    std::vector<std::string> SubKeys(Root root, const std::string& subKey) const override {
+        return platform::EnumRegistrySubKeys(tree_, root, subKey);
+    }
+    long CreateKey(Root root, const std::string& subKey) override {
+        return platform::CreateRegistryKey(tree_, root, subKey);
+    }
+    long SetString(Root root, const std::string& subKey, const std::string& name,
+                   const std::string& value) override {
+        return platform::SetRegistryString(tree_, root, subKey, name, value);
+    }
+    long SetDword(Root root, const std::string& subKey, const std::string& name,
+                  std::uint32_t value) override {
+        return platform::SetRegistryDword(tree_, root, subKey, name, value);
+    }
+    long DeleteValue(Root root, const std::string& subKey, const std::string& name) override {
+        return platform::DeleteRegistryValue(tree_, root, subKey, name);
+    }
+    long DeleteKey(Root root, const std::string& subKey) override {
+        return platform::DeleteRegistryKey(tree_, root, subKey);
+    }
+    long DeleteTree(Root root, const std::string& subKey) override {
+        return platform::DeleteRegistryTree(tree_, root, subKey);
+    }
+
+  private:
+    platform::RegistryTree tree_;
+};
 
 bool Documented(taliscom::HResult result) {
     // S_OK, an unparsable script, or a registry failure carried as a Win32 error.
@@ -41,23 +67,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string replacementValue = input.ConsumeRandomLengthString(40);
     const std::string script = input.ConsumeRemainingBytesAsString();
 
-    static const std::string path = [] {
-        const std::string file = fuzz::WriteScratchFile("registry.reg", "");
-        ::setenv(platform::kRegistryFileVariable, file.c_str(), 1);
-        return file;
+    static const platform::RegistryTree initial = [] {
+        std::string error;
+        return platform::ParseRegistryText(kInitialRegistry, error).value();
     }();
-    fuzz::WriteScratchFile("registry.reg", kInitialRegistry);
-
-    taliscom::Registrar registrar;
+    TreeRegistry registry(initial);
+    taliscom::Registrar registrar(registry);
     registrar.AddReplacement("MODULE", "/opt/pixwall/taliscom.so");
     registrar.AddReplacement(replacementName, replacementValue);
     for (int pass = 0; pass < 2; ++pass) {
-        const std::string before = ReadFile(path);
+        const std::string before = platform::FormatRegistryText(registry.Tree());
         const bool registering = (pass == 0) != unregisterFirst;
         const taliscom::HResult result =
             registering ? registrar.Register(script) : registrar.Unregister(script);
         FUZZ_CHECK(Documented(result));
-        if (result == taliscom::hr::kDispException) FUZZ_CHECK(ReadFile(path) == before);
+        if (result == taliscom::hr::kDispException) {
+            FUZZ_CHECK(platform::FormatRegistryText(registry.Tree()) == before);
+        }
     }
     return 0;
 }

@@ -1,4 +1,4 @@
-// A rule list loaded from any file: every entry is as the reader takes a line (lowercased, no
+// A rule list loaded from any text: every entry is as the reader takes a line (lowercased, no
 // surrounding blanks), matches itself, and a matcher of its entries agrees with a plain search.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -30,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     const bool userAgents = input.ConsumeBool();
     const std::string value = input.ConsumeRandomLengthString(256);
-    const std::string path =
-        fuzz::WriteScratchFile("rules.txt", input.ConsumeRemainingBytesAsString());
-
     RuleList list;
-    FUZZ_CHECK(list.Load(path));
+    list.LoadText(input.ConsumeRemainingBytesAsString());
     if (userAgents) list.RewriteUserAgentEntries();
     const SubstringMatcher matcher(list.Entries());
     for (const std::string& entry : list.Entries()) {
