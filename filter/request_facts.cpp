@@ -9,37 +9,38 @@
 
 namespace {
 
-// Text the call left in a buffer of `size` bytes; empty when it failed or did not fit.
+// Calls `call` to fill a buffer of `size` bytes; false, and the buffer empty, when it failed or
+// did not fit. The text is measured later (Text): a scan right after the server's copy would wait
+// for that copy's stores to reach the cache, since it reads them in wider pieces than they were
+// written in; measured once the other values have been fetched, it reads them from the cache.
 template <typename Call>
-std::string_view ReadValue(char* buffer, DWORD size, Call call, bool* ok = nullptr) {
+bool Fetch(char* buffer, DWORD size, Call call) {
     // Empty before the call; a host that wrote no NUL still cannot run past the buffer.
     buffer[0] = '\0';
     buffer[size - 1] = '\0';
     DWORD length = size;
-    const bool succeeded = call(buffer, &length) != FALSE;
-    if (ok) *ok = succeeded;
-    if (!succeeded) {
-        buffer[0] = '\0';
-        return {};
-    }
+    if (call(buffer, &length) != FALSE) return true;
+    buffer[0] = '\0';
+    return false;
+}
+
+// The text a fetched buffer holds: up to its first NUL.
+std::string_view Text(const char* buffer, DWORD size) {
     return std::string_view(buffer, strnlen(buffer, size - 1));
 }
 
-std::string_view ServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, char* buffer,
-                                DWORD size) {
-    return ReadValue(buffer, size, [&](char* into, DWORD* length) {
+bool FetchServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, char* buffer,
+                         DWORD size) {
+    return Fetch(buffer, size, [&](char* into, DWORD* length) {
         return context->GetServerVariable(context, const_cast<char*>(name), into, length);
     });
 }
 
-std::string_view Header(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
-                        const char* name, char* buffer, DWORD size, bool* ok = nullptr) {
-    return ReadValue(
-        buffer, size,
-        [&](char* into, DWORD* length) {
-            return headers->GetHeader(context, const_cast<char*>(name), into, length);
-        },
-        ok);
+bool FetchHeader(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
+                 const char* name, char* buffer, DWORD size) {
+    return Fetch(buffer, size, [&](char* into, DWORD* length) {
+        return headers->GetHeader(context, const_cast<char*>(name), into, length);
+    });
 }
 
 // The value as a server would hand it over in a buffer of `size` bytes: up to its first NUL,
@@ -89,20 +90,21 @@ std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer
     return FileTypeOf(MappedPath(url, buffer), buffer);
 }
 
-std::string_view RequestFacts::ReadReferrer(HTTP_FILTER_CONTEXT* context) {
+std::pair<const char*, DWORD> RequestFacts::FetchReferrer(HTTP_FILTER_CONTEXT* context) {
     char* name = const_cast<char*>("HTTP_REFERER");
+    const std::pair<const char*, DWORD> none{"", 1};
     referrerBuffer_[0] = '\0';
     referrerBuffer_[kReferrerBuffer - 1] = '\0';
     DWORD size = kReferrerBuffer;
     if (context->GetServerVariable(context, name, referrerBuffer_, &size)) {
-        return std::string_view(referrerBuffer_, strnlen(referrerBuffer_, kReferrerBuffer - 1));
+        return {referrerBuffer_, kReferrerBuffer};
     }
     // A long page URL must not hide its host from the black list: read it again at its size.
-    if (size <= kReferrerBuffer || size > kLongestReferrer) return {};
+    if (size <= kReferrerBuffer || size > kLongestReferrer) return none;
     longReferrer_.assign(size, '\0');
     DWORD length = size;
-    if (!context->GetServerVariable(context, name, longReferrer_.data(), &length)) return {};
-    return std::string_view(longReferrer_.data(), strnlen(longReferrer_.data(), size - 1));
+    if (!context->GetServerVariable(context, name, longReferrer_.data(), &length)) return none;
+    return {longReferrer_.data(), size};
 }
 
 std::string_view RequestFacts::TakeReferrer(std::string_view referrer) {
@@ -116,22 +118,28 @@ std::string_view RequestFacts::TakeReferrer(std::string_view referrer) {
 
 RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
                            const FilterConfig& config) {
-    serverName = ServerVariable(context, "SERVER_NAME", serverNameBuffer_, kServerNameBuffer);
-    bool urlRead = false;
-    url = Header(context, headers, "url", urlBuffer_, kUrlBuffer, &urlRead);
+    FetchServerVariable(context, "SERVER_NAME", serverNameBuffer_, kServerNameBuffer);
+    const bool urlRead = FetchHeader(context, headers, "url", urlBuffer_, kUrlBuffer);
+    url = Text(urlBuffer_, kUrlBuffer);
     if (!urlRead || url.empty()) {
+        serverName = Text(serverNameBuffer_, kServerNameBuffer);
         url = {};
         urlMissing = true;
         return;
     }
-    clientAddress =
-        ServerVariable(context, "REMOTE_ADDR", clientAddressBuffer_, kClientAddressBuffer);
-    clientHost = ServerVariable(context, "REMOTE_HOST", clientHostBuffer_, kClientHostBuffer);
-    referrerHost = ReadReferrer(context);
-    userAgent = Header(context, headers, "User-Agent:", userAgentBuffer_, kUserAgentBuffer);
+    FetchServerVariable(context, "REMOTE_ADDR", clientAddressBuffer_, kClientAddressBuffer);
+    FetchServerVariable(context, "REMOTE_HOST", clientHostBuffer_, kClientHostBuffer);
+    const auto [referrer, referrerSize] = FetchReferrer(context);
+    FetchHeader(context, headers, "User-Agent:", userAgentBuffer_, kUserAgentBuffer);
+    serverName = Text(serverNameBuffer_, kServerNameBuffer);
+    clientAddress = Text(clientAddressBuffer_, kClientAddressBuffer);
+    clientHost = Text(clientHostBuffer_, kClientHostBuffer);
+    referrerHost = Text(referrer, referrerSize);
+    userAgent = Text(userAgentBuffer_, kUserAgentBuffer);
     Derive(config);
     if (config.useCookie() && isProtected && !isExempt) {
-        cookieHeader = Header(context, headers, "Cookie:", cookieBuffer_, kCookieBuffer);
+        FetchHeader(context, headers, "Cookie:", cookieBuffer_, kCookieBuffer);
+        cookieHeader = Text(cookieBuffer_, kCookieBuffer);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/isapi.h"
 
@@ -70,8 +71,10 @@ class RequestFacts {
   private:
     // The file type of a mapped path, lowercased into `buffer` (which may hold the path).
     static std::string_view FileTypeOf(std::string_view path, char* buffer);
-    // The whole Referer, or empty when the server has none that fits kLongestReferrer.
-    std::string_view ReadReferrer(HTTP_FILTER_CONTEXT* context);
+    // Fetches the whole Referer into a buffer, the long one when it needs more than
+    // kReferrerBuffer bytes (up to kLongestReferrer); gives that buffer and its size, or an empty
+    // text when the server has none that fits.
+    std::pair<const char*, DWORD> FetchReferrer(HTTP_FILTER_CONTEXT* context);
     // Keeps a referrer that does not fit its buffer, up to kLongestReferrer.
     std::string_view TakeReferrer(std::string_view referrer);
     // Fills the derived facts once the values are in their buffers.
