@@ -124,12 +124,13 @@ run pixwall-host "blocked, redirect" on "$host_on" "http://leech.example/page.ht
 cleanup
 pids=()
 
-for access_log in off on; do
-  log_setting=off
-  [ "$access_log" = off ] || log_setting="$work/access.log"
+# start_nginx LOGGING: nginx with its three servers, its access log and the filter's log on or off.
+start_nginx() {
+  local log_setting=off
+  [ "$1" = off ] || log_setting="$work/access.log"
   sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
       -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#$log_setting#g" \
-      -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-$access_log/pixwall.so#g" \
+      -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-$1/pixwall.so#g" \
       -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
       bench/nginx.conf >"$work/nginx.conf"
   nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
@@ -137,6 +138,10 @@ for access_log in off on; do
   wait_for_port "$nginx_plain"
   wait_for_port "$nginx_referer"
   wait_for_port "$nginx_pixwall"
+}
+
+for access_log in off on; do
+  start_nginx "$access_log"
   run nginx "no referrer check" "$access_log" "$nginx_plain" "" 200
   run nginx "allowed (valid_referers)" "$access_log" "$nginx_referer" "http://localhost/index.html" 200
   run nginx "blocked, redirect" "$access_log" "$nginx_referer" "http://leech.example/page.html" 302
@@ -156,15 +161,7 @@ rps() {
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 rounds=${ROUNDS:-5}
-sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
-    -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#off#g" \
-    -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-off/pixwall.so#g" \
-    -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
-    bench/nginx.conf >"$work/nginx.conf"
-nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
-pids+=($!)
-wait_for_port "$nginx_referer"
-wait_for_port "$nginx_pixwall"
+start_nginx off
 echo
 echo "nginx+pixwall / nginx with valid_referers, logging off, $rounds rounds of ${duration}s each:"
 for name in allowed redirect; do
