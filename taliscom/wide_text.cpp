@@ -16,21 +16,19 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         if (lead < 0x80) {
             code = lead;
         } else if (lead >= 0xC2 && lead < 0xF5) {
-            length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            if (i + length <= text.size()) {
-                code = lead & (0x3F >> (length - 1));
-                for (std::size_t k = 1; k < length; ++k) {
-                    const auto next = static_cast<unsigned char>(text[i + k]);
-                    if ((next & 0xC0) != 0x80) {
-                        code = 0xFFFD;
-                        length = k;
-                        break;
-                    }
-                    code = (code << 6) | (next & 0x3F);
-                }
-            } else {
-                length = text.size() - i;
+            const std::size_t wanted = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            code = lead & (0x3F >> (wanted - 1));
+            // A sequence cut short ends at the first byte that does not continue it, which
+            // starts the next character.
+            while (length < wanted && i + length < text.size() &&
+                   (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+                code = (code << 6) | (static_cast<unsigned char>(text[i + length]) & 0x3F);
+                ++length;
             }
+            // A longer form than needed ("\xE0\x80\xAF" for "/") or a code point past
+            // U+10FFFF is no character: each would read as another text than it shows.
+            const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+            if (length < wanted || overlong || code > 0x10FFFF) code = 0xFFFD;
         }
         i += length;
         if (code >= 0x10000) {
@@ -53,9 +51,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             text[i + 1] < 0xE000) {
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = 0xFFFD;
         }
+        // A surrogate without its other half keeps its own three-byte form, which the reader
+        // above takes back, so that every UTF-16 text comes back as it was written: two names
+        // that differ only there must not become one.
         if (code < 0x80) {
             out.push_back(static_cast<char>(code));
         } else if (code < 0x800) {

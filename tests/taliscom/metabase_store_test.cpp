@@ -296,6 +296,57 @@ TEST(MetabaseStore, NamesWithLineBreaksAndBracketsReadBack) {
     store.CloseKey(key);
 }
 
+// Names are UTF-16 and may hold anything, a surrogate without its other half too; the file must
+// give each back as it was, or two keys become one when the store is read again.
+TEST(MetabaseStore, EveryUtf16NameReadsBackFromTheFile) {
+    MetabaseFixture fixture(kSites);
+    const std::u16string names[] = {u"a\xD800", u"a\xDC00", u"a\xFFFD", u"a\xD83D\xDE00" u"b",
+                                    u"a\xDC00\xD800"};
+    {
+        MetabaseStore store(fixture.File());
+        for (const std::u16string& name : names) {
+            ASSERT_EQ(store.AddKey(kMasterRootHandle, (u"/lm/w3svc/1/" + name).c_str()), hr::kOk);
+        }
+        ASSERT_EQ(WriteText(store, kMasterRootHandle, u"/lm/w3svc/1/a\xD800", 7, u"v\xDBFF"),
+                  hr::kOk);
+    }
+    MetabaseStore again(fixture.File());
+    char16_t name[kMaxNameLength];
+    for (std::uint32_t i = 0; i < std::size(names); ++i) {
+        ASSERT_EQ(again.EnumKeys(kMasterRootHandle, u"/lm/w3svc/1", name, i), hr::kOk) << i;
+        EXPECT_EQ(std::u16string(name), names[i]) << i;
+    }
+    EXPECT_EQ(again.EnumKeys(kMasterRootHandle, u"/lm/w3svc/1", name, std::size(names)),
+              hr::kNoMoreItems);
+    MetadataHandle key = 0;
+    ASSERT_EQ(again.OpenKey(kMasterRootHandle, u"/lm/w3svc/1/a\xD800", kRead, 100, &key), hr::kOk);
+    EXPECT_EQ(ReadText(again, key, 7), u"v\xDBFF");
+    again.CloseKey(key);
+}
+
+// Bytes of a hand-edited file that are no UTF-8 read as U+FFFD, each sequence once, and never as
+// another character: an overlong "/" must not split a key.
+TEST(MetabaseStore, ReadsMalformedUtf8AsReplacementCharacters) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        std::string key;
+        std::string read;
+    } cases[] = {
+        {"overlong slash", "/lm/a\xE0\x80\xAF" "b", "/lm/a" + replacement + "b"},
+        {"overlong letter in four bytes", "/lm/\xF0\x80\x81\x81", "/lm/" + replacement},
+        {"past U+10FFFF", "/lm/\xF4\x90\x80\x80", "/lm/" + replacement},
+        {"cut short by a letter", "/lm/\xE2\x82x", "/lm/" + replacement + "x"},
+        {"cut short at the end", "/lm/x\xE2", "/lm/x" + replacement},
+        {"stray continuation", "/lm/\x80x", "/lm/" + replacement + "x"},
+        {"four-byte character", "/lm/\xF0\x9F\x98\x80", "/lm/\xF0\x9F\x98\x80"},
+    };
+    for (const auto& c : cases) {
+        const std::string canonical = MetabaseFixture::Canonical("[" + c.key + "]\n1 DWORD 1\n");
+        EXPECT_THAT(canonical, testing::HasSubstr("\n[" + c.read + "]\n1 DWORD 1\n")) << c.name;
+    }
+}
+
 TEST(MetabaseStore, RefusesKeysDeeperThanTheLimit) {
     MetabaseFixture fixture(kSites);
     MetabaseStore store(fixture.File());
