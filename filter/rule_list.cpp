@@ -1,26 +1,14 @@
 #include "rule_list.h"
 
-#include <cstdio>
+#include <optional>
 
 #include "platform/shared_file.h"
 #include "text.h"
 
 bool RuleList::Load(const std::string& path) {
-    std::FILE* file = platform::OpenSharedForReading(path);
-    if (file == nullptr) {
-        LoadText({});
-        return false;
-    }
-    std::string text;
-    char block[16384];
-    for (;;) {
-        const std::size_t got = std::fread(block, 1, sizeof block, file);
-        text.append(block, got);
-        if (got < sizeof block) break;
-    }
-    std::fclose(file);
-    LoadText(text);
-    return true;
+    const std::optional<std::string> text = platform::ReadSharedFile(path);
+    LoadText(text.value_or(std::string()));
+    return text.has_value();
 }
 
 void RuleList::LoadText(std::string_view text) {

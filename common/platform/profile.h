@@ -32,9 +32,11 @@ class ProfileSection {
     std::string Read(const char* key, const char* defaultValue, std::size_t bufferSize) const;
 
   private:
-    std::string path_;  // where the system caches the file, each key is read from it
+    // Windows caches the file, so each key is read from it by name there; elsewhere the section
+    // is parsed once into parsed_.
+    std::string path_;
     std::string section_;
-    ProfileTextSection parsed_;  // elsewhere the section is parsed once
+    ProfileTextSection parsed_;
 };
 
 }  // namespace platform

@@ -1,23 +1,13 @@
-#include <cstdio>
-
 #include "platform/profile.h"
 #include "platform/profile_text.h"
+#include "platform/shared_file.h"
 
 namespace platform {
 namespace {
 
 // The whole file, read afresh on every call: there is no cache to go stale. What can be read is
 // used, as the profile functions do; a file that cannot be opened has no keys.
-std::string WholeText(const std::string& path) {
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return text;
-    char block[16384];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
-    std::fclose(file);
-    return text;
-}
+std::string WholeText(const std::string& path) { return ReadSharedFile(path).value_or(""); }
 
 }  // namespace
 

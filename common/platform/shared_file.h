@@ -1,5 +1,6 @@
-// Files that others may read and write while this process has them open: the activity log
-// and the rule lists. No handle outlives a call, except the reader that the caller closes.
+// Files that others may read and write while this process has them open: the activity log,
+// the rule lists and the stand-in's profile files. No handle outlives a call, except the reader
+// that the caller closes.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,19 @@ bool TouchFile(const std::string& path);
 
 // Opens the file for reading in text mode, others free to read and write it; null on failure.
 std::FILE* OpenSharedForReading(const std::string& path);
+
+// The file's whole text, read as OpenSharedForReading opens it; nothing when it cannot be opened.
+inline std::optional<std::string> ReadSharedFile(const std::string& path) {
+    std::FILE* file = OpenSharedForReading(path);
+    if (file == nullptr) return std::nullopt;
+    std::string text;
+    char block[16384];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        text.append(block, got);
+    }
+    std::fclose(file);
+    return text;
+}
 
 bool FileExists(const std::string& path);
 
