@@ -1,5 +1,5 @@
 // The registrar script interpreter on any script, registering and unregistering against the
-// registry stand-in's operations on a tree in memory: a script it cannot parse changes nothing,
+// registry stand-in's operations on a tree in memory: a script it cannot parse asks for no change,
 // and every result is one of the documented ones.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -19,7 +19,8 @@ constexpr const char* kInitialRegistry =
 class TreeRegistry final : public taliscom::RegistryOperations {
   public:
     explicit TreeRegistry(platform::RegistryTree tree) : tree_(std::move(tree)) {}
-    const platform::RegistryTree& Tree() const { return tree_; }
+    // How many changing operations were asked for so far.
+    int Changes() const { return changes_; }
 
     bool KeyExists(Root root, const std::string& subKey) const override {
         return platform::RegistryKeyExists(tree_, root, subKey);
@@ -28,28 +29,35 @@ class TreeRegistry final : public taliscom::RegistryOperations {
         return platform::EnumRegistrySubKeys(tree_, root, subKey);
     }
     long CreateKey(Root root, const std::string& subKey) override {
+        ++changes_;
         return platform::CreateRegistryKey(tree_, root, subKey);
     }
     long SetString(Root root, const std::string& subKey, const std::string& name,
                    const std::string& value) override {
+        ++changes_;
         return platform::SetRegistryString(tree_, root, subKey, name, value);
     }
     long SetDword(Root root, const std::string& subKey, const std::string& name,
                   std::uint32_t value) override {
+        ++changes_;
         return platform::SetRegistryDword(tree_, root, subKey, name, value);
     }
     long DeleteValue(Root root, const std::string& subKey, const std::string& name) override {
+        ++changes_;
         return platform::DeleteRegistryValue(tree_, root, subKey, name);
     }
     long DeleteKey(Root root, const std::string& subKey) override {
+        ++changes_;
         return platform::DeleteRegistryKey(tree_, root, subKey);
     }
     long DeleteTree(Root root, const std::string& subKey) override {
+        ++changes_;
         return platform::DeleteRegistryTree(tree_, root, subKey);
     }
 
   private:
     platform::RegistryTree tree_;
+    int changes_ = 0;
 };
 
 bool Documented(taliscom::HResult result) {
@@ -76,13 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     registrar.AddReplacement("MODULE", "/opt/pixwall/taliscom.so");
     registrar.AddReplacement(replacementName, replacementValue);
     for (int pass = 0; pass < 2; ++pass) {
-        const std::string before = platform::FormatRegistryText(registry.Tree());
+        const int before = registry.Changes();
         const bool registering = (pass == 0) != unregisterFirst;
         const taliscom::HResult result =
             registering ? registrar.Register(script) : registrar.Unregister(script);
         FUZZ_CHECK(Documented(result));
         if (result == taliscom::hr::kDispException) {
-            FUZZ_CHECK(platform::FormatRegistryText(registry.Tree()) == before);
+            // Not even one change asked for: the whole script is read before anything is done.
+            FUZZ_CHECK(registry.Changes() == before);
         }
     }
     return 0;
