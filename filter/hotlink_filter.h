@@ -50,6 +50,8 @@ class HotlinkFilter {
 
     // For tests.
     Admissions* AccessTable() const { return accessTable_.get(); }
+    // The configuration requests are judged under now; a rebuild waits until it is let go.
+    SnapshotCell<FilterConfig>::Reader Configuration() const { return config_.Read(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
 
   private:
