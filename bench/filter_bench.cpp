@@ -199,6 +199,28 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A new address admitted into a full table: the oldest admission of all the shards goes first.
+void BM_AdmitIntoFullTable(benchmark::State& state) {
+    const int capacity = static_cast<int>(state.range(0));
+    DynamicAccessTable table(static_cast<std::size_t>(capacity));
+    table.SetTimeToLive(3600);
+    auto address = [](int n) {
+        return "10." + std::to_string(n >> 16 & 255) + "." + std::to_string(n >> 8 & 255) + "." +
+               std::to_string(n & 255);
+    };
+    for (int n = 0; n < capacity; ++n) table.Admit(address(n), 1'136'073'600);
+    // Twice as many as the table holds, so that each is gone again when its turn comes back.
+    std::vector<std::string> newcomers;
+    for (int n = 0; n < 2 * capacity; ++n) newcomers.push_back(address(capacity + n));
+    std::size_t next = 0;
+    for (auto _ : state) {
+        table.Admit(newcomers[next], 1'136'073'601);
+        next = (next + 1) % newcomers.size();
+    }
+    if (table.Size() != static_cast<std::size_t>(capacity)) state.SkipWithError("not full");
+}
+BENCHMARK(BM_AdmitIntoFullTable)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
 // The module with dynamic authorization on, logging off; "gif" is the one protected type. With a
 // "LogFiles" folder its admissions are shared with the other processes of the folder; without
 // one the process keeps its own. With a store, they are shared through it as by a farm's servers.

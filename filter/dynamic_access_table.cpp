@@ -33,8 +33,6 @@ struct alignas(64) DynamicAccessTable::Shard {
     std::uint32_t oldest = kNone;
     std::uint32_t free = kNone;
     std::size_t count = 0;
-    // The oldest admission's time, for finding the oldest shard without taking every lock.
-    std::atomic<std::int64_t> oldestAdmittedAt{kNoAdmission};
 
     std::size_t Mask() const { return index.size() - 1; }
 
@@ -121,16 +119,23 @@ struct alignas(64) DynamicAccessTable::Shard {
         --count;
     }
 
-    void NoteOldest() {
-        oldestAdmittedAt.store(oldest == kNone ? kNoAdmission : entries[oldest].admittedAt,
-                               std::memory_order_relaxed);
+    std::int64_t OldestTime() const {
+        return oldest == kNone ? kNoAdmission : entries[oldest].admittedAt;
     }
 };
 
 DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
     : capacity_(std::max<std::size_t>(capacity, 1)),
       shardCount_(admission_list::PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
-      shards_(new Shard[shardCount_]) {}
+      shards_(new Shard[shardCount_]),
+      groupSize_(std::min(shardCount_, kShardsPerGroup)),
+      oldestTimes_(new std::atomic<std::int64_t>[shardCount_]),
+      groupOldestTimes_(new std::atomic<std::int64_t>[shardCount_ / groupSize_]) {
+    for (std::size_t s = 0; s < shardCount_; ++s) oldestTimes_[s].store(kNoAdmission);
+    for (std::size_t g = 0; g < shardCount_ / groupSize_; ++g) {
+        groupOldestTimes_[g].store(kNoAdmission);
+    }
+}
 
 DynamicAccessTable::~DynamicAccessTable() = default;
 
@@ -143,9 +148,9 @@ bool DynamicAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) cons
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
-DynamicAccessTable::Shard& DynamicAccessTable::ShardOf(std::uint64_t hash) const {
+std::size_t DynamicAccessTable::ShardOf(std::uint64_t hash) const {
     // The high bits pick the shard; the index uses the low ones.
-    return shards_[(hash >> 40) & (shardCount_ - 1)];
+    return (hash >> 40) & (shardCount_ - 1);
 }
 
 // Entries leave from the oldest end while they are expired. Each entry is dropped once, so this
@@ -160,7 +165,8 @@ void DynamicAccessTable::PurgeExpired(Shard& shard, std::int64_t now) {
 
 void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
-    Shard& shard = ShardOf(hash);
+    const std::size_t s = ShardOf(hash);
+    Shard& shard = shards_[s];
     bool added = false;
     {
         std::lock_guard guard(shard.lock);
@@ -176,43 +182,79 @@ void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
             added = true;
         }
         PurgeExpired(shard, now);
-        shard.NoteOldest();
+        NoteOldest(s);
     }
     if (added && size_.fetch_add(1, std::memory_order_relaxed) + 1 > capacity_) EvictOldest();
+}
+
+// The place of the earliest of `count` times (the first of equal ones).
+std::size_t DynamicAccessTable::Oldest(const std::atomic<std::int64_t>* times,
+                                       std::size_t count) {
+    std::size_t chosen = 0;
+    std::int64_t oldest = kNoAdmission;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t at = times[i].load(std::memory_order_relaxed);
+        if (at < oldest) {
+            oldest = at;
+            chosen = i;
+        }
+    }
+    return chosen;
+}
+
+// Called with the shard's lock held. The times are read without locks, for finding the oldest
+// shard; they are written only when they change, so that a shard's work dirties no line that
+// other shards' work reads.
+void DynamicAccessTable::NoteOldest(std::size_t s) {
+    const std::int64_t at = shards_[s].OldestTime();
+    if (oldestTimes_[s].load(std::memory_order_relaxed) == at) return;
+    oldestTimes_[s].store(at, std::memory_order_relaxed);
+    NoteGroupOldest(s / groupSize_);
+}
+
+// Two shards of a group changing at once can leave the group's time a step behind, until the
+// next change in the group or an eviction that finds the shard it chose empty.
+void DynamicAccessTable::NoteGroupOldest(std::size_t group) {
+    const std::atomic<std::int64_t>* const first = oldestTimes_.get() + group * groupSize_;
+    const std::int64_t at = first[Oldest(first, groupSize_)].load(std::memory_order_relaxed);
+    if (groupOldestTimes_[group].load(std::memory_order_relaxed) != at) {
+        groupOldestTimes_[group].store(at, std::memory_order_relaxed);
+    }
 }
 
 // Drops the oldest admissions of the whole table until it holds no more than its capacity.
 // Expired admissions are the oldest, so they go before any that still counts.
 void DynamicAccessTable::EvictOldest() {
     while (size_.load(std::memory_order_relaxed) > capacity_) {
-        std::size_t chosen = 0;
-        std::int64_t oldest = kNoAdmission;
-        for (std::size_t s = 0; s < shardCount_; ++s) {
-            const std::int64_t at = shards_[s].oldestAdmittedAt.load(std::memory_order_relaxed);
-            if (at < oldest) {
-                oldest = at;
-                chosen = s;
-            }
-        }
+        const std::size_t group =
+            Oldest(groupOldestTimes_.get(), shardCount_ / groupSize_);
+        const std::size_t chosen =
+            group * groupSize_ + Oldest(oldestTimes_.get() + group * groupSize_, groupSize_);
         Shard& shard = shards_[chosen];
         std::lock_guard guard(shard.lock);
-        if (shard.oldest == kNone) continue;  // another thread was quicker
+        if (shard.oldest == kNone) {
+            // Another thread was quicker, or a group's time is a step behind: set them all again
+            // from the shards' times, which are written under the shards' locks.
+            for (std::size_t g = 0; g < shardCount_ / groupSize_; ++g) NoteGroupOldest(g);
+            continue;
+        }
         const Shard::Entry& entry = shard.entries[shard.oldest];
         shard.Remove(shard.Find(entry.address, entry.hash));
-        shard.NoteOldest();
+        NoteOldest(chosen);
         size_.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
 bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
-    Shard& shard = ShardOf(hash);
+    const std::size_t s = ShardOf(hash);
+    Shard& shard = shards_[s];
     std::lock_guard guard(shard.lock);
     const std::uint32_t place = shard.Find(address, static_cast<std::uint32_t>(hash));
     if (place == kNone) return false;
     if (!Expired(shard.entries[shard.index[place] - 1].admittedAt, now)) return true;
     shard.Remove(place);
-    shard.NoteOldest();
+    NoteOldest(s);
     size_.fetch_sub(1, std::memory_order_relaxed);
     return false;
 }

@@ -261,6 +261,8 @@ TEST_P(AdmissionsTest, WhenFullANewAddressDropsTheOldestAdmissionAsTheListDoes) 
     CompareWithModel({5, 1, false}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
     CompareWithModel({5, 8, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
     CompareWithModel({1, 4, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
+    // More shards than one group of them: the oldest is found by group first.
+    CompareWithModel({5, 128, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
 }
 
 TEST_P(AdmissionsTest, ThreadsAdmitAndLookUpAtOnce) {
