@@ -21,6 +21,7 @@
 #include "filter_module_copy.h"
 #include "linear_rule_list.h"
 #include "redis_server_process.h"
+#include "shared_access_table.h"
 #include "temp_folder.h"
 #include "text.h"
 
@@ -200,9 +201,21 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
 BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // A new address admitted into a full table: the oldest admission of all the shards goes first.
+// The table is the process's own (second argument 0) or the one the processes share (1).
 void BM_AdmitIntoFullTable(benchmark::State& state) {
     const int capacity = static_cast<int>(state.range(0));
-    DynamicAccessTable table(static_cast<std::size_t>(capacity));
+    TempFolder folder;
+    std::unique_ptr<Admissions> owned;
+    if (state.range(1) != 0) {
+        owned = SharedAccessTable::Open(folder.PathOf("table"), static_cast<std::size_t>(capacity));
+    } else {
+        owned = std::make_unique<DynamicAccessTable>(static_cast<std::size_t>(capacity));
+    }
+    if (!owned) {
+        state.SkipWithError("no shared table");
+        return;
+    }
+    Admissions& table = *owned;
     table.SetTimeToLive(3600);
     auto address = [](int n) {
         return "10." + std::to_string(n >> 16 & 255) + "." + std::to_string(n >> 8 & 255) + "." +
@@ -219,7 +232,7 @@ void BM_AdmitIntoFullTable(benchmark::State& state) {
     }
     if (table.Size() != static_cast<std::size_t>(capacity)) state.SkipWithError("not full");
 }
-BENCHMARK(BM_AdmitIntoFullTable)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AdmitIntoFullTable)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMicrosecond);
 
 // The module with dynamic authorization on, logging off; "gif" is the one protected type. With a
 // "LogFiles" folder its admissions are shared with the other processes of the folder; without
@@ -302,13 +315,15 @@ BENCHMARK(BM_DynamicAuthorization)
     ->Unit(benchmark::kMicrosecond);
 
 // Each thread's clients load a page and then an image, again and again: every iteration is one
-// admission and one lookup.
+// admission and one lookup. The admissions are kept in the process (argument 0) or in the table
+// the folder's processes share (1).
 void BM_Throughput(benchmark::State& state) {
     static std::mutex setUp;
-    static std::unique_ptr<DynamicFilter> filter;
+    static std::unique_ptr<DynamicFilter> filters[2];
+    std::unique_ptr<DynamicFilter>& filter = filters[state.range(0) != 0];
     {
         std::lock_guard guard(setUp);
-        if (!filter) filter = std::make_unique<DynamicFilter>();
+        if (!filter) filter = std::make_unique<DynamicFilter>(state.range(0) != 0);
     }
     if (!filter->module->Loaded()) {
         state.SkipWithError("module did not load");
@@ -333,7 +348,7 @@ void BM_Throughput(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 2);
 }
-BENCHMARK(BM_Throughput)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
+BENCHMARK(BM_Throughput)->Arg(0)->Arg(1)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 // A page request (an admission) and a protected request that nobody admitted (a lookup that
 // misses the local table), without a store and with redis-server on loopback: the store's cost

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-constexpr std::int64_t kNoAdmission = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kNoAdmission = admission_list::OldestTimes::kNone;
 
 std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_view>()(address); }
 
@@ -128,13 +128,10 @@ DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
     : capacity_(std::max<std::size_t>(capacity, 1)),
       shardCount_(admission_list::PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
       shards_(new Shard[shardCount_]),
-      groupSize_(std::min(shardCount_, kShardsPerGroup)),
-      oldestTimes_(new std::atomic<std::int64_t>[shardCount_]),
-      groupOldestTimes_(new std::atomic<std::int64_t>[shardCount_ / groupSize_]) {
-    for (std::size_t s = 0; s < shardCount_; ++s) oldestTimes_[s].store(kNoAdmission);
-    for (std::size_t g = 0; g < shardCount_ / groupSize_; ++g) {
-        groupOldestTimes_[g].store(kNoAdmission);
-    }
+      shardTimes_(new std::atomic<std::int64_t>[shardCount_]),
+      groupTimes_(new std::atomic<std::int64_t>[admission_list::OldestTimes::Groups(shardCount_)]),
+      oldestTimes_(shardTimes_.get(), groupTimes_.get(), shardCount_) {
+    oldestTimes_.Clear();
 }
 
 DynamicAccessTable::~DynamicAccessTable() = default;
@@ -187,55 +184,25 @@ void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
     if (added && size_.fetch_add(1, std::memory_order_relaxed) + 1 > capacity_) EvictOldest();
 }
 
-// The place of the earliest of `count` times (the first of equal ones).
-std::size_t DynamicAccessTable::Oldest(const std::atomic<std::int64_t>* times,
-                                       std::size_t count) {
-    std::size_t chosen = 0;
-    std::int64_t oldest = kNoAdmission;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t at = times[i].load(std::memory_order_relaxed);
-        if (at < oldest) {
-            oldest = at;
-            chosen = i;
-        }
-    }
-    return chosen;
-}
-
-// Called with the shard's lock held. The times are read without locks, for finding the oldest
-// shard; they are written only when they change, so that a shard's work dirties no line that
-// other shards' work reads.
+// Called with the shard's lock held.
 void DynamicAccessTable::NoteOldest(std::size_t s) {
-    const std::int64_t at = shards_[s].OldestTime();
-    if (oldestTimes_[s].load(std::memory_order_relaxed) == at) return;
-    oldestTimes_[s].store(at, std::memory_order_relaxed);
-    NoteGroupOldest(s / groupSize_);
-}
-
-// Two shards of a group changing at once can leave the group's time a step behind, until the
-// next change in the group or an eviction that finds the shard it chose empty.
-void DynamicAccessTable::NoteGroupOldest(std::size_t group) {
-    const std::atomic<std::int64_t>* const first = oldestTimes_.get() + group * groupSize_;
-    const std::int64_t at = first[Oldest(first, groupSize_)].load(std::memory_order_relaxed);
-    if (groupOldestTimes_[group].load(std::memory_order_relaxed) != at) {
-        groupOldestTimes_[group].store(at, std::memory_order_relaxed);
-    }
+    oldestTimes_.Note(s, shards_[s].OldestTime());
 }
 
 // Drops the oldest admissions of the whole table until it holds no more than its capacity.
 // Expired admissions are the oldest, so they go before any that still counts.
 void DynamicAccessTable::EvictOldest() {
     while (size_.load(std::memory_order_relaxed) > capacity_) {
-        const std::size_t group =
-            Oldest(groupOldestTimes_.get(), shardCount_ / groupSize_);
-        const std::size_t chosen =
-            group * groupSize_ + Oldest(oldestTimes_.get() + group * groupSize_, groupSize_);
+        const std::size_t chosen = oldestTimes_.OldestShard();
+        if (chosen == shardCount_) {
+            oldestTimes_.NoteGroups();
+            continue;  // another thread was quicker
+        }
         Shard& shard = shards_[chosen];
         std::lock_guard guard(shard.lock);
         if (shard.oldest == kNone) {
-            // Another thread was quicker, or a group's time is a step behind: set them all again
-            // from the shards' times, which are written under the shards' locks.
-            for (std::size_t g = 0; g < shardCount_ / groupSize_; ++g) NoteGroupOldest(g);
+            // Another thread was quicker, or a group's time is a step behind.
+            oldestTimes_.NoteGroups();
             continue;
         }
         const Shard::Entry& entry = shard.entries[shard.oldest];

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "admission_list.h"
 #include "admissions.h"
 
 class DynamicAccessTable final : public Admissions {
@@ -45,21 +46,16 @@ class DynamicAccessTable final : public Admissions {
 
     bool Expired(std::int64_t admittedAt, std::int64_t now) const;
     std::size_t ShardOf(std::uint64_t hash) const;
-    static std::size_t Oldest(const std::atomic<std::int64_t>* times, std::size_t count);
     void NoteOldest(std::size_t shard);
-    void NoteGroupOldest(std::size_t group);
     void PurgeExpired(Shard& shard, std::int64_t now);
     void EvictOldest();
 
     const std::size_t capacity_;
     const std::size_t shardCount_;
     std::unique_ptr<Shard[]> shards_;
-    // Each shard's oldest admission time, and each group of shards' oldest, so that eviction
-    // reads a group's times and then its shards' instead of every shard's.
-    static constexpr std::size_t kShardsPerGroup = 32;
-    const std::size_t groupSize_;
-    std::unique_ptr<std::atomic<std::int64_t>[]> oldestTimes_;
-    std::unique_ptr<std::atomic<std::int64_t>[]> groupOldestTimes_;
+    std::unique_ptr<std::atomic<std::int64_t>[]> shardTimes_;
+    std::unique_ptr<std::atomic<std::int64_t>[]> groupTimes_;
+    admission_list::OldestTimes oldestTimes_;  // over the two above
     std::atomic<std::int32_t> timeToLive_{0};
     std::atomic<std::size_t> size_{0};
 };

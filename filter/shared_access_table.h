@@ -25,8 +25,7 @@
 class SharedAccessTable final : public Admissions {
   public:
     static constexpr std::size_t kCapacity = DynamicAccessTable::kCapacity;
-    // Part of the file's layout: a table laid out with another number is laid out afresh.
-    static constexpr std::size_t kShards = 64;
+    static constexpr std::size_t kShards = DynamicAccessTable::kShards;
     // The longest address a slot holds: an IPv6 address with a zone. A longer one, which no
     // socket gives, is kept in this process alone.
     static constexpr std::size_t kMaxAddress = 69;
