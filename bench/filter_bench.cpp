@@ -3,8 +3,8 @@
 // tests of that request, by the old linear scan and by the matchers, side by side; loading a
 // configuration of large lists; one protected request decided by dynamic authorization with N
 // clients admitted, kept in the process or shared by the folder's processes; pages and images
-// from several threads at once; and the memory an admitted client takes. Ends with the ratios of
-// the side-by-side figures.
+// from several threads at once, with either kind of table; admitting into a full table; and the
+// memory an admitted client takes. Ends with the ratios of the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -426,10 +426,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
             std::printf("admitted image, %7s admitted: in-process %.3f us, shared %.3f us, %.2fx\n",
                         size, own->second, shared->second, shared->second / own->second);
         }
-        const auto one = rate_.find("BM_Throughput/real_time/threads:1");
-        const auto two = rate_.find("BM_Throughput/real_time/threads:2");
-        if (one != rate_.end() && two != rate_.end() && one->second > 0) {
-            std::printf("page + image pairs, 2 threads over 1: %.2fx\n", two->second / one->second);
+        for (const char* kind : {"0", "1"}) {
+            const std::string prefix = std::string("BM_Throughput/") + kind + "/real_time/threads:";
+            const auto one = rate_.find(prefix + "1");
+            const auto two = rate_.find(prefix + "2");
+            if (one == rate_.end() || two == rate_.end() || one->second <= 0) continue;
+            std::printf("page + image pairs, %s, 2 threads over 1: %.2fx\n",
+                        *kind == '0' ? "in-process table" : "shared table", two->second / one->second);
         }
         for (const char* kind : {"0", "1"}) {
             const std::string prefix = "BM_FarmRequest/store:";
