@@ -3,8 +3,8 @@
 // tests of that request, by the old linear scan and by the matchers, side by side; loading a
 // configuration of large lists; one protected request decided by dynamic authorization with N
 // clients admitted, kept in the process or shared by the folder's processes; pages and images
-// from several threads at once; and the memory an admitted client takes. Ends with the ratios of
-// the side-by-side figures.
+// from several threads at once, with either kind of table; admitting into a full table; and the
+// memory an admitted client takes. Ends with the ratios of the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -21,6 +21,7 @@
 #include "filter_module_copy.h"
 #include "linear_rule_list.h"
 #include "redis_server_process.h"
+#include "shared_access_table.h"
 #include "temp_folder.h"
 #include "text.h"
 
@@ -199,6 +200,40 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_AdmittedClientMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A new address admitted into a full table: the oldest admission of all the shards goes first.
+// The table is the process's own (second argument 0) or the one the processes share (1).
+void BM_AdmitIntoFullTable(benchmark::State& state) {
+    const int capacity = static_cast<int>(state.range(0));
+    TempFolder folder;
+    std::unique_ptr<Admissions> owned;
+    if (state.range(1) != 0) {
+        owned = SharedAccessTable::Open(folder.PathOf("table"), static_cast<std::size_t>(capacity));
+    } else {
+        owned = std::make_unique<DynamicAccessTable>(static_cast<std::size_t>(capacity));
+    }
+    if (!owned) {
+        state.SkipWithError("no shared table");
+        return;
+    }
+    Admissions& table = *owned;
+    table.SetTimeToLive(3600);
+    auto address = [](int n) {
+        return "10." + std::to_string(n >> 16 & 255) + "." + std::to_string(n >> 8 & 255) + "." +
+               std::to_string(n & 255);
+    };
+    for (int n = 0; n < capacity; ++n) table.Admit(address(n), 1'136'073'600);
+    // Twice as many as the table holds, so that each is gone again when its turn comes back.
+    std::vector<std::string> newcomers;
+    for (int n = 0; n < 2 * capacity; ++n) newcomers.push_back(address(capacity + n));
+    std::size_t next = 0;
+    for (auto _ : state) {
+        table.Admit(newcomers[next], 1'136'073'601);
+        next = (next + 1) % newcomers.size();
+    }
+    if (table.Size() != static_cast<std::size_t>(capacity)) state.SkipWithError("not full");
+}
+BENCHMARK(BM_AdmitIntoFullTable)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMicrosecond);
+
 // The module with dynamic authorization on, logging off; "gif" is the one protected type. With a
 // "LogFiles" folder its admissions are shared with the other processes of the folder; without
 // one the process keeps its own. With a store, they are shared through it as by a farm's servers.
@@ -280,13 +315,15 @@ BENCHMARK(BM_DynamicAuthorization)
     ->Unit(benchmark::kMicrosecond);
 
 // Each thread's clients load a page and then an image, again and again: every iteration is one
-// admission and one lookup.
+// admission and one lookup. The admissions are kept in the process (argument 0) or in the table
+// the folder's processes share (1).
 void BM_Throughput(benchmark::State& state) {
     static std::mutex setUp;
-    static std::unique_ptr<DynamicFilter> filter;
+    static std::unique_ptr<DynamicFilter> filters[2];
+    std::unique_ptr<DynamicFilter>& filter = filters[state.range(0) != 0];
     {
         std::lock_guard guard(setUp);
-        if (!filter) filter = std::make_unique<DynamicFilter>();
+        if (!filter) filter = std::make_unique<DynamicFilter>(state.range(0) != 0);
     }
     if (!filter->module->Loaded()) {
         state.SkipWithError("module did not load");
@@ -311,7 +348,7 @@ void BM_Throughput(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 2);
 }
-BENCHMARK(BM_Throughput)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
+BENCHMARK(BM_Throughput)->Arg(0)->Arg(1)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 // A page request (an admission) and a protected request that nobody admitted (a lookup that
 // misses the local table), without a store and with redis-server on loopback: the store's cost
@@ -389,10 +426,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
             std::printf("admitted image, %7s admitted: in-process %.3f us, shared %.3f us, %.2fx\n",
                         size, own->second, shared->second, shared->second / own->second);
         }
-        const auto one = rate_.find("BM_Throughput/real_time/threads:1");
-        const auto two = rate_.find("BM_Throughput/real_time/threads:2");
-        if (one != rate_.end() && two != rate_.end() && one->second > 0) {
-            std::printf("page + image pairs, 2 threads over 1: %.2fx\n", two->second / one->second);
+        for (const char* kind : {"0", "1"}) {
+            const std::string prefix = std::string("BM_Throughput/") + kind + "/real_time/threads:";
+            const auto one = rate_.find(prefix + "1");
+            const auto two = rate_.find(prefix + "2");
+            if (one == rate_.end() || two == rate_.end() || one->second <= 0) continue;
+            std::printf("page + image pairs, %s, 2 threads over 1: %.2fx\n",
+                        *kind == '0' ? "in-process table" : "shared table", two->second / one->second);
         }
         for (const char* kind : {"0", "1"}) {
             const std::string prefix = "BM_FarmRequest/store:";

@@ -1,12 +1,15 @@
-// What the sharded admission tables share: the age of an admission, their sizes, and the one
-// list, newest first, that their shards' lists make together.
+// What the sharded admission tables share: the age of an admission, their sizes, finding the
+// shard that holds the oldest admission, and the one list, newest first, that their shards'
+// lists make together.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace admission_list {
@@ -25,6 +28,83 @@ inline std::size_t PowerOfTwoAtLeast(std::size_t n) {
     while (power < n) power <<= 1;
     return power;
 }
+
+// Each shard's oldest admission time and each group of shards' oldest, read without locks to find
+// the shard to evict from: a group's times and then its shards' instead of every shard's. A time
+// is written only when it changes, so that a shard's work dirties no line others read. The
+// arrays are the table's (in its memory or in the file the processes share).
+class OldestTimes {
+  public:
+    static constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();  // no admission
+
+    // `shards` is a power of two; the arrays hold `shards` and Groups(shards) times.
+    static std::size_t Groups(std::size_t shards) { return shards / GroupSize(shards); }
+
+    OldestTimes(std::atomic<std::int64_t>* shardTimes, std::atomic<std::int64_t>* groupTimes,
+                std::size_t shards)
+        : shardTimes_(shardTimes), groupTimes_(groupTimes), shards_(shards),
+          groupSize_(GroupSize(shards)) {}
+
+    // All empty.
+    void Clear() const {
+        for (std::size_t s = 0; s < shards_; ++s) shardTimes_[s].store(kNone);
+        for (std::size_t g = 0; g < Groups(shards_); ++g) groupTimes_[g].store(kNone);
+    }
+
+    // The shard's oldest admission is now `at` (kNone: it is empty). With the shard's lock held.
+    void Note(std::size_t shard, std::int64_t at) const {
+        if (shardTimes_[shard].load(std::memory_order_relaxed) == at) return;
+        shardTimes_[shard].store(at, std::memory_order_relaxed);
+        NoteGroup(shard / groupSize_);
+    }
+
+    // Two shards of a group changing at once can leave the group's time a step behind, until
+    // the next change in the group or until this, which an eviction that found the shard it
+    // chose empty calls.
+    void NoteGroups() const {
+        for (std::size_t g = 0; g < Groups(shards_); ++g) NoteGroup(g);
+    }
+
+    // The shard holding the oldest admission, or `shards` when all are empty.
+    std::size_t OldestShard() const {
+        const std::size_t group = Earliest(groupTimes_, Groups(shards_)).first;
+        if (group == Groups(shards_)) return shards_;
+        const std::size_t first = group * groupSize_;
+        const std::size_t shard = Earliest(shardTimes_ + first, groupSize_).first;
+        return shard == groupSize_ ? shards_ : first + shard;
+    }
+
+  private:
+    static std::size_t GroupSize(std::size_t shards) { return std::min<std::size_t>(shards, 32); }
+
+    // The place and time of the earliest of `count` times (the first of equal ones); place
+    // `count` if all are kNone.
+    static std::pair<std::size_t, std::int64_t> Earliest(const std::atomic<std::int64_t>* times,
+                                                         std::size_t count) {
+        std::size_t chosen = count;
+        std::int64_t earliest = kNone;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int64_t at = times[i].load(std::memory_order_relaxed);
+            if (at < earliest) {
+                earliest = at;
+                chosen = i;
+            }
+        }
+        return {chosen, earliest};
+    }
+
+    void NoteGroup(std::size_t group) const {
+        const std::int64_t at = Earliest(shardTimes_ + group * groupSize_, groupSize_).second;
+        if (groupTimes_[group].load(std::memory_order_relaxed) != at) {
+            groupTimes_[group].store(at, std::memory_order_relaxed);
+        }
+    }
+
+    std::atomic<std::int64_t>* shardTimes_;
+    std::atomic<std::int64_t>* groupTimes_;
+    std::size_t shards_;
+    std::size_t groupSize_;
+};
 
 // One admission as its shard lists it: `rank` is its place in the shard's list, newest first.
 struct Listed {

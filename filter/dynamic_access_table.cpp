@@ -8,7 +8,7 @@
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-constexpr std::int64_t kNoAdmission = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kNoAdmission = admission_list::OldestTimes::kNone;
 
 std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_view>()(address); }
 
@@ -33,8 +33,6 @@ struct alignas(64) DynamicAccessTable::Shard {
     std::uint32_t oldest = kNone;
     std::uint32_t free = kNone;
     std::size_t count = 0;
-    // The oldest admission's time, for finding the oldest shard without taking every lock.
-    std::atomic<std::int64_t> oldestAdmittedAt{kNoAdmission};
 
     std::size_t Mask() const { return index.size() - 1; }
 
@@ -121,16 +119,20 @@ struct alignas(64) DynamicAccessTable::Shard {
         --count;
     }
 
-    void NoteOldest() {
-        oldestAdmittedAt.store(oldest == kNone ? kNoAdmission : entries[oldest].admittedAt,
-                               std::memory_order_relaxed);
+    std::int64_t OldestTime() const {
+        return oldest == kNone ? kNoAdmission : entries[oldest].admittedAt;
     }
 };
 
 DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
     : capacity_(std::max<std::size_t>(capacity, 1)),
       shardCount_(admission_list::PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
-      shards_(new Shard[shardCount_]) {}
+      shards_(new Shard[shardCount_]),
+      shardTimes_(new std::atomic<std::int64_t>[shardCount_]),
+      groupTimes_(new std::atomic<std::int64_t>[admission_list::OldestTimes::Groups(shardCount_)]),
+      oldestTimes_(shardTimes_.get(), groupTimes_.get(), shardCount_) {
+    oldestTimes_.Clear();
+}
 
 DynamicAccessTable::~DynamicAccessTable() = default;
 
@@ -143,9 +145,9 @@ bool DynamicAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) cons
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
-DynamicAccessTable::Shard& DynamicAccessTable::ShardOf(std::uint64_t hash) const {
+std::size_t DynamicAccessTable::ShardOf(std::uint64_t hash) const {
     // The high bits pick the shard; the index uses the low ones.
-    return shards_[(hash >> 40) & (shardCount_ - 1)];
+    return (hash >> 40) & (shardCount_ - 1);
 }
 
 // Entries leave from the oldest end while they are expired. Each entry is dropped once, so this
@@ -160,7 +162,8 @@ void DynamicAccessTable::PurgeExpired(Shard& shard, std::int64_t now) {
 
 void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
-    Shard& shard = ShardOf(hash);
+    const std::size_t s = ShardOf(hash);
+    Shard& shard = shards_[s];
     bool added = false;
     {
         std::lock_guard guard(shard.lock);
@@ -176,43 +179,49 @@ void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
             added = true;
         }
         PurgeExpired(shard, now);
-        shard.NoteOldest();
+        NoteOldest(s);
     }
     if (added && size_.fetch_add(1, std::memory_order_relaxed) + 1 > capacity_) EvictOldest();
+}
+
+// Called with the shard's lock held.
+void DynamicAccessTable::NoteOldest(std::size_t s) {
+    oldestTimes_.Note(s, shards_[s].OldestTime());
 }
 
 // Drops the oldest admissions of the whole table until it holds no more than its capacity.
 // Expired admissions are the oldest, so they go before any that still counts.
 void DynamicAccessTable::EvictOldest() {
     while (size_.load(std::memory_order_relaxed) > capacity_) {
-        std::size_t chosen = 0;
-        std::int64_t oldest = kNoAdmission;
-        for (std::size_t s = 0; s < shardCount_; ++s) {
-            const std::int64_t at = shards_[s].oldestAdmittedAt.load(std::memory_order_relaxed);
-            if (at < oldest) {
-                oldest = at;
-                chosen = s;
-            }
+        const std::size_t chosen = oldestTimes_.OldestShard();
+        if (chosen == shardCount_) {
+            oldestTimes_.NoteGroups();
+            continue;  // another thread was quicker
         }
         Shard& shard = shards_[chosen];
         std::lock_guard guard(shard.lock);
-        if (shard.oldest == kNone) continue;  // another thread was quicker
+        if (shard.oldest == kNone) {
+            // Another thread was quicker, or a group's time is a step behind.
+            oldestTimes_.NoteGroups();
+            continue;
+        }
         const Shard::Entry& entry = shard.entries[shard.oldest];
         shard.Remove(shard.Find(entry.address, entry.hash));
-        shard.NoteOldest();
+        NoteOldest(chosen);
         size_.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
 bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
-    Shard& shard = ShardOf(hash);
+    const std::size_t s = ShardOf(hash);
+    Shard& shard = shards_[s];
     std::lock_guard guard(shard.lock);
     const std::uint32_t place = shard.Find(address, static_cast<std::uint32_t>(hash));
     if (place == kNone) return false;
     if (!Expired(shard.entries[shard.index[place] - 1].admittedAt, now)) return true;
     shard.Remove(place);
-    shard.NoteOldest();
+    NoteOldest(s);
     size_.fetch_sub(1, std::memory_order_relaxed);
     return false;
 }

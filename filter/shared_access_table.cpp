@@ -12,9 +12,9 @@ namespace {
 
 constexpr char kMagic[8] = {'P', 'I', 'X', 'W', 'A', 'D', 'M', '\0'};
 // Changes whenever the layout or the hash does, so that another build's file is laid out anew.
-constexpr std::uint32_t kLayoutVersion = 1;
+constexpr std::uint32_t kLayoutVersion = 2;
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-constexpr std::int64_t kNoAdmission = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kNoAdmission = admission_list::OldestTimes::kNone;
 constexpr std::uint8_t kNoLength = 0xff;
 
 // A link or count read from the shared memory that cannot be right: the shard is rebuilt.
@@ -42,13 +42,11 @@ struct Header {
     std::uint64_t bytes;
 };
 
-// A shard's list and the numbers other processes read without its lock.
+// A shard's list and its count, which other processes read without its lock.
 struct alignas(64) ShardState {
     std::uint32_t newest;
     std::uint32_t oldest;
     std::atomic<std::uint32_t> count;
-    // The oldest admission's time, for finding the oldest shard without taking every lock.
-    std::atomic<std::int64_t> oldestAdmittedAt;
 };
 
 // Slots never used lie beyond `nextUnused`, so their pages are never touched.
@@ -82,6 +80,8 @@ struct SharedAccessTable::Layout {
     std::uint32_t shards;
     std::uint32_t buckets;
     std::size_t shardsAt;
+    std::size_t shardTimesAt;
+    std::size_t groupTimesAt;
     std::size_t poolAt;
     std::size_t bucketsAt;
     std::size_t slotsAt;
@@ -89,6 +89,8 @@ struct SharedAccessTable::Layout {
 
     Header* header = nullptr;
     ShardState* shard = nullptr;
+    std::atomic<std::int64_t>* shardTime = nullptr;
+    std::atomic<std::int64_t>* groupTime = nullptr;
     Pool* pool = nullptr;
     std::uint32_t* bucket = nullptr;  // slot + 1; 0 is an empty bucket
     Slot* slot = nullptr;
@@ -102,7 +104,10 @@ struct SharedAccessTable::Layout {
         layout.buckets = static_cast<std::uint32_t>(admission_list::PowerOfTwoAtLeast(
             std::max<std::size_t>(layout.capacity, layout.shards)));
         layout.shardsAt = AlignUp(sizeof(Header));
-        layout.poolAt = layout.shardsAt + layout.shards * sizeof(ShardState);
+        layout.shardTimesAt = layout.shardsAt + layout.shards * sizeof(ShardState);
+        layout.groupTimesAt = layout.shardTimesAt + layout.shards * sizeof(std::int64_t);
+        layout.poolAt = AlignUp(layout.groupTimesAt + admission_list::OldestTimes::Groups(
+                                                          layout.shards) * sizeof(std::int64_t));
         layout.bucketsAt = AlignUp(layout.poolAt + sizeof(Pool));
         layout.slotsAt = AlignUp(layout.bucketsAt + layout.buckets * sizeof(std::uint32_t));
         layout.bytes = layout.slotsAt + std::size_t{layout.capacity} * sizeof(Slot);
@@ -113,6 +118,8 @@ struct SharedAccessTable::Layout {
         char* base = static_cast<char*>(data);
         header = reinterpret_cast<Header*>(base);
         shard = reinterpret_cast<ShardState*>(base + shardsAt);
+        shardTime = reinterpret_cast<std::atomic<std::int64_t>*>(base + shardTimesAt);
+        groupTime = reinterpret_cast<std::atomic<std::int64_t>*>(base + groupTimesAt);
         pool = reinterpret_cast<Pool*>(base + poolAt);
         bucket = reinterpret_cast<std::uint32_t*>(base + bucketsAt);
         slot = reinterpret_cast<Slot*>(base + slotsAt);
@@ -140,7 +147,11 @@ struct SharedAccessTable::Layout {
     void Prepare(void* data) {
         Attach(data);
         for (std::uint32_t s = 0; s < shards; ++s) {
-            new (&shard[s]) ShardState{kNone, kNone, {0}, {kNoAdmission}};
+            new (&shard[s]) ShardState{kNone, kNone, {0}};
+            new (&shardTime[s]) std::atomic<std::int64_t>{kNoAdmission};
+        }
+        for (std::size_t g = 0; g < admission_list::OldestTimes::Groups(shards); ++g) {
+            new (&groupTime[g]) std::atomic<std::int64_t>{kNoAdmission};
         }
         new (pool) Pool{0, kNone};
         // The header last: a file with it is laid out whole.
@@ -151,6 +162,7 @@ struct SharedAccessTable::Layout {
     std::uint32_t BucketOf(std::uint32_t hash) const { return hash & (buckets - 1); }
     std::uint32_t ShardOf(std::uint32_t hash) const { return hash & (shards - 1); }
     std::size_t PoolLock() const { return shards; }
+    admission_list::OldestTimes OldestTimes() const { return {shardTime, groupTime, shards}; }
 };
 
 SharedAccessTable::Slot& SharedAccessTable::At(std::uint32_t slot) const {
@@ -276,9 +288,9 @@ void SharedAccessTable::PurgeExpired(std::uint32_t shard, std::int64_t now) {
 }
 
 void SharedAccessTable::NoteOldest(std::uint32_t shard) {
-    ShardState& state = layout_->shard[shard];
-    state.oldestAdmittedAt.store(state.oldest == kNone ? kNoAdmission : At(state.oldest).admittedAt,
-                                 std::memory_order_relaxed);
+    const ShardState& state = layout_->shard[shard];
+    layout_->OldestTimes().Note(shard,
+                                state.oldest == kNone ? kNoAdmission : At(state.oldest).admittedAt);
 }
 
 std::uint32_t SharedAccessTable::Allocate(std::uint32_t shard) {
@@ -361,22 +373,25 @@ void SharedAccessTable::Admit(std::string_view address, std::int64_t now) {
 // Drops the oldest admission of the whole table. Expired admissions are the oldest, so they go
 // before any that still counts.
 bool SharedAccessTable::EvictOldest() {
-    std::uint32_t chosen = kNone;
-    std::int64_t oldest = kNoAdmission;
-    for (std::uint32_t s = 0; s < layout_->shards; ++s) {
-        const std::int64_t at = layout_->shard[s].oldestAdmittedAt.load(std::memory_order_relaxed);
-        if (layout_->shard[s].count.load(std::memory_order_relaxed) == 0) continue;
-        if (chosen == kNone || at < oldest) {
-            oldest = at;
-            chosen = s;
-        }
+    const admission_list::OldestTimes times = layout_->OldestTimes();
+    std::size_t chosen = times.OldestShard();
+    if (chosen == layout_->shards) {
+        // A group's time may be a step behind.
+        times.NoteGroups();
+        chosen = times.OldestShard();
+        if (chosen == layout_->shards) return false;
     }
-    if (chosen == kNone) return false;
-    return InShard(chosen, [&] {
-        ShardState& state = layout_->shard[chosen];
-        if (state.oldest == kNone) return true;  // another process was quicker
-        Remove(chosen, state.oldest);
-        NoteOldest(chosen);
+    const auto shard = static_cast<std::uint32_t>(chosen);
+    return InShard(shard, [&] {
+        ShardState& state = layout_->shard[shard];
+        if (state.oldest == kNone) {
+            // Another process was quicker, or the times were a step behind.
+            NoteOldest(shard);
+            times.NoteGroups();
+            return true;
+        }
+        Remove(shard, state.oldest);
+        NoteOldest(shard);
         return true;
     });
 }

@@ -261,6 +261,8 @@ TEST_P(AdmissionsTest, WhenFullANewAddressDropsTheOldestAdmissionAsTheListDoes) 
     CompareWithModel({5, 1, false}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
     CompareWithModel({5, 8, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
     CompareWithModel({1, 4, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
+    // More shards than one group of them: the oldest is found by group first.
+    CompareWithModel({5, 128, true}, [this](std::size_t c, std::size_t s) { return Make(c, s); });
 }
 
 TEST_P(AdmissionsTest, ThreadsAdmitAndLookUpAtOnce) {
@@ -295,3 +297,35 @@ TEST_P(AdmissionsTest, ThreadsAdmitAndLookUpAtOnce) {
 }
 
 }  // namespace
+
+// The shard to evict from, found by group and then by shard; a group's time left a step behind
+// by two shards changing at once is mended by NoteGroups.
+TEST(OldestTimes, FindsTheEarliestShardAcrossGroupsAndMendsAGroupLeftBehind) {
+    constexpr std::size_t kShardCount = 128;  // four groups
+    using admission_list::OldestTimes;
+    std::vector<std::atomic<std::int64_t>> shardTimes(kShardCount);
+    std::vector<std::atomic<std::int64_t>> groupTimes(OldestTimes::Groups(kShardCount));
+    ASSERT_EQ(groupTimes.size(), 4u);
+    const OldestTimes times(shardTimes.data(), groupTimes.data(), kShardCount);
+    times.Clear();
+    EXPECT_EQ(times.OldestShard(), kShardCount);
+
+    times.Note(100, kStart + 5);
+    times.Note(40, kStart + 7);
+    times.Note(41, kStart + 3);
+    EXPECT_EQ(times.OldestShard(), 41u);
+    times.Note(41, OldestTimes::kNone);  // emptied
+    EXPECT_EQ(times.OldestShard(), 100u);
+    times.Note(100, kStart + 9);  // its oldest admitted again
+    EXPECT_EQ(times.OldestShard(), 40u);
+
+    // A group's time that missed a change of one of its shards.
+    groupTimes[1].store(OldestTimes::kNone);
+    EXPECT_EQ(times.OldestShard(), 100u);
+    times.NoteGroups();
+    EXPECT_EQ(times.OldestShard(), 40u);
+    groupTimes[2].store(kStart);  // and one whose shards have all been emptied since
+    EXPECT_EQ(times.OldestShard(), kShardCount);
+    times.NoteGroups();
+    EXPECT_EQ(times.OldestShard(), 40u);
+}
