@@ -1,5 +1,6 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries that do not match, so each request scans them all; the eight list
+// rule list holding N entries that do not match, so each request scans them all, and the same
+// request decided from its values without the ISAPI calls; the eight list
 // tests of that request, by the old linear scan and by the matchers, side by side; loading a
 // configuration of large lists; one protected request decided by dynamic authorization with N
 // clients admitted, kept in the process or shared by the folder's processes; pages and images
@@ -21,9 +22,11 @@
 #include "filter_module_copy.h"
 #include "linear_rule_list.h"
 #include "redis_server_process.h"
+#include "request_facts.h"
 #include "shared_access_table.h"
 #include "temp_folder.h"
 #include "text.h"
+#include "verdict.h"
 
 namespace {
 
@@ -101,6 +104,37 @@ BENCHMARK(BM_ProtectedRequest)
     ->Unit(benchmark::kMicrosecond);
 
 // The configuration of a ListFolder, loaded once per size.
+const FilterConfig& ConfigWith(int entries);
+
+// The same request decided from its values as the server handed them over, without the ISAPI
+// calls: the filter's own part of BM_ProtectedRequest.
+void BM_ProtectedDecision(benchmark::State& state) {
+    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
+    const std::string referrer = std::string("http://") + kReferrerHost + "/page.html";
+    RequestFacts::Values values;
+    values.serverName = kServer;
+    values.url = kUrl;
+    values.clientAddress = kAddress;
+    values.clientHost = kHost;
+    values.referrer = referrer;
+    values.userAgent = kAgent;
+    for (auto _ : state) {
+        const RequestFacts facts(values, config);
+        const Verdict verdict = Decide(facts, config, nullptr, 1'136'073'600);
+        if (verdict.outcome != Verdict::Outcome::kAllow) {
+            state.SkipWithError("request was not allowed");
+            break;
+        }
+        benchmark::DoNotOptimize(verdict);
+    }
+}
+BENCHMARK(BM_ProtectedDecision)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+
 const FilterConfig& ConfigWith(int entries) {
     static std::map<int, std::shared_ptr<const FilterConfig>> configs;
     std::shared_ptr<const FilterConfig>& config = configs[entries];
