@@ -1,11 +1,12 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries that do not match, so each request scans them all, and the same
-// request decided from its values without the ISAPI calls; the eight list
-// tests of that request, by the old linear scan and by the matchers, side by side; loading a
-// configuration of large lists; one protected request decided by dynamic authorization with N
-// clients admitted, kept in the process or shared by the folder's processes; pages and images
-// from several threads at once, with either kind of table; admitting into a full table; and the
-// memory an admitted client takes. Ends with the ratios of the side-by-side figures.
+// rule list holding N entries that do not match, so each request scans them all, the same
+// request decided from its values without the ISAPI calls, and those calls to the test host
+// alone; the eight list tests of that request, by the old linear scan and by the matchers, side
+// by side; loading a configuration of large lists; one protected request decided by dynamic
+// authorization with N clients admitted, kept in the process or shared by the folder's
+// processes; pages and images from several threads at once, with either kind of table;
+// admitting into a full table; and the memory an admitted client takes. Ends with the ratios of
+// the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -134,6 +135,47 @@ BENCHMARK(BM_ProtectedDecision)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond);
+
+// The six calls the filter makes to the test host for that request, without the filter: the
+// host's own part of BM_ProtectedRequest, which a real server's calls replace.
+void BM_TestHostCalls(benchmark::State& state) {
+    FakeRequest request;
+    request.RecordCalls(false);
+    request.Server(kServer)
+        .Url(kUrl)
+        .Client(kAddress, kHost)
+        .Referrer(std::string("http://") + kReferrerHost + "/page.html")
+        .UserAgent(kAgent);
+    HTTP_FILTER_CONTEXT* const context = request.Context();
+    HTTP_FILTER_PREPROC_HEADERS* const headers = request.Headers();
+    struct Call {
+        bool header;
+        const char* name;
+        std::vector<char> buffer;
+    };
+    std::vector<Call> calls = {
+        {false, "SERVER_NAME", std::vector<char>(RequestFacts::kServerNameBuffer)},
+        {true, "url", std::vector<char>(RequestFacts::kUrlBuffer)},
+        {false, "REMOTE_ADDR", std::vector<char>(RequestFacts::kClientAddressBuffer)},
+        {false, "REMOTE_HOST", std::vector<char>(RequestFacts::kClientHostBuffer)},
+        {false, "HTTP_REFERER", std::vector<char>(RequestFacts::kReferrerBuffer)},
+        {true, "User-Agent:", std::vector<char>(RequestFacts::kUserAgentBuffer)}};
+    for (auto _ : state) {
+        for (Call& call : calls) {
+            DWORD size = static_cast<DWORD>(call.buffer.size());
+            char* const name = const_cast<char*>(call.name);
+            const BOOL read =
+                call.header ? headers->GetHeader(context, name, call.buffer.data(), &size)
+                            : context->GetServerVariable(context, name, call.buffer.data(), &size);
+            if (!read) {
+                state.SkipWithError("the host did not answer");
+                return;
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_TestHostCalls)->Unit(benchmark::kMicrosecond);
 
 const FilterConfig& ConfigWith(int entries) {
     static std::map<int, std::shared_ptr<const FilterConfig>> configs;
