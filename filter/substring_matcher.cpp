@@ -152,7 +152,7 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
     }
 
     // Edges grouped by node (a stable counting sort keeps each node's in byte order).
-    nodes_.assign(count + 1, Node{0, 0, 0});
+    nodes_.assign(count + 1, Node{0, 0, kNoRow, 0});
     for (const NewEdge& edge : made) ++nodes_[edge.from + 1].firstEdge;
     for (std::uint32_t n = 1; n <= count; ++n) nodes_[n].firstEdge += nodes_[n - 1].firstEdge;
     edges_.resize(made.size());
@@ -215,6 +215,28 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
             queue.push_back(edge.to);
         }
     }
+
+    // Rows of moves, breadth first too: a row's moves on bytes without an edge are its
+    // fallback's, which is shallower and so has its row already if it has one.
+    std::vector<unsigned char> classByte{0};
+    for (const Edge& edge : edges_) {
+        if (byteClass_[edge.byte] != 0) continue;
+        byteClass_[edge.byte] = static_cast<std::uint8_t>(classByte.size());
+        classByte.push_back(edge.byte);
+    }
+    for (unsigned char lower = 'a'; lower <= 'z'; ++lower) {
+        byteClass_[lower - ('a' - 'A')] = byteClass_[lower];
+    }
+    for (const std::uint32_t node : queue) {
+        if (nodes_[node + 1].firstEdge - nodes_[node].firstEdge < kEdgesForARow) continue;
+        const auto row = static_cast<std::uint32_t>(moves_.size());
+        moves_.resize(row + classByte.size(), 0);  // class 0 leads back to the root
+        for (std::size_t c = 1; c < classByte.size(); ++c) {
+            const std::uint32_t next = Next(node, classByte[c]);
+            moves_[row + c] = next != 0 ? next : Step(nodes_[node].fallback, classByte[c]);
+        }
+        nodes_[node].row = row;
+    }
 }
 
 std::uint32_t SubstringMatcher::Next(std::uint32_t node, unsigned char byte) const {
@@ -224,6 +246,17 @@ std::uint32_t SubstringMatcher::Next(std::uint32_t node, unsigned char byte) con
         if (edges_[e].byte == byte) return edges_[e].to;
     }
     return 0;
+}
+
+std::uint32_t SubstringMatcher::Step(std::uint32_t node, unsigned char byte) const {
+    for (;;) {
+        if (node == 0) return rootNext_[byte];
+        const Node& from = nodes_[node];
+        if (from.row != kNoRow) return moves_[from.row + byteClass_[byte]];
+        const std::uint32_t next = Next(node, Fold(byte));
+        if (next != 0) return next;
+        node = from.fallback;
+    }
 }
 
 template <typename Skip>
@@ -244,13 +277,7 @@ unsigned SubstringMatcher::Scan(std::string_view first, std::string_view second,
                 if (at == end) break;
                 node = rootNext_[*at++];
             } else {
-                const unsigned char byte = Fold(*at++);
-                std::uint32_t next = Next(node, byte);
-                while (next == 0 && node != 0) {
-                    node = nodes_[node].fallback;
-                    next = Next(node, byte);
-                }
-                node = next;
+                node = Step(node, *at++);
             }
             if (nodes_[node].lists != 0) {
                 found |= nodes_[node].lists;

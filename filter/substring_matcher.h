@@ -38,9 +38,15 @@ class SubstringMatcher {
     void UseByteSteps() { byteClassScan_ = false; }
 
   private:
+    static constexpr std::uint32_t kNoRow = ~std::uint32_t{0};
+    // A node with this many edges gets a row of moves: a search of its edges, and of its
+    // fallbacks', would cost more than the row's lookup.
+    static constexpr std::uint32_t kEdgesForARow = 4;
+
     struct Node {
         std::uint32_t firstEdge;  // this node's edges are edges_[firstEdge, next node's firstEdge)
         std::uint32_t fallback;   // the longest proper suffix of this node's text that is a node
+        std::uint32_t row;        // where its moves start in moves_, or kNoRow
         std::uint8_t lists;  // the lists with a fragment ending here, or in a suffix of this text
     };
     struct Edge {
@@ -49,6 +55,8 @@ class SubstringMatcher {
     };
 
     std::uint32_t Next(std::uint32_t node, unsigned char byte) const;
+    // The node after `node` on the value's byte `byte`, following fallbacks where it must.
+    std::uint32_t Step(std::uint32_t node, unsigned char byte) const;
     template <typename Skip>
     unsigned Scan(std::string_view first, std::string_view second, const Skip& skip) const;
     unsigned ListsInByBytes(std::string_view first, std::string_view second) const;
@@ -60,6 +68,10 @@ class SubstringMatcher {
                                 // none when no list holds a fragment that is not empty
     std::vector<Edge> edges_;   // by node, then by byte
     std::uint32_t rootNext_[256] = {};  // the root's edges, by folded byte; 0: stay at the root
+    // The rows of the nodes of many edges: the node after each byte class, fallbacks followed.
+    // A byte's class is that of its folded byte; 0 for the bytes in no fragment.
+    std::vector<std::uint32_t> moves_;
+    std::uint8_t byteClass_[256] = {};
     // A set of bytes by their nibbles, with eight classes: byte b is in class c when bit c is
     // set in both low[b & 15] and high[b >> 4].
     struct NibbleTables {
