@@ -1,11 +1,12 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries that do not match, so each request scans them all, and the same
-// request decided from its values without the ISAPI calls; the eight list
-// tests of that request, by the old linear scan and by the matchers, side by side; loading a
-// configuration of large lists; one protected request decided by dynamic authorization with N
-// clients admitted, kept in the process or shared by the folder's processes; pages and images
-// from several threads at once, with either kind of table; admitting into a full table; and the
-// memory an admitted client takes. Ends with the ratios of the side-by-side figures.
+// rule list holding N entries that do not match, so each request scans them all, the same
+// request decided from its values without the ISAPI calls, and those calls to the test host
+// alone; the eight list tests of that request, by the old linear scan and by the matchers, side
+// by side; loading a configuration of large lists; one protected request decided by dynamic
+// authorization with N clients admitted, kept in the process or shared by the folder's
+// processes; pages and images from several threads at once, with either kind of table;
+// admitting into a full table; and the memory an admitted client takes. Ends with the ratios of
+// the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,20 +32,48 @@
 
 namespace {
 
+// The values of the protected request below.
+constexpr const char* kServer = "imgserver";
+constexpr const char* kUrl = "/images/photos/holiday/logo.gif";
+constexpr const char* kAddress = "192.0.2.77";
+constexpr const char* kHost = "client.example.net";
+constexpr const char* kReferrerHost = "www.someone-else.example";
+constexpr const char* kAgent =
+    "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36";
+
+// Entries for the rule lists: "no-match-entry-<n>", which share their first fifteen bytes and
+// start with a letter that few of the request's bytes are; or, varied, 5 to 20 random letters,
+// digits, dots and dashes, as domains and addresses are, which the request's values share most
+// bytes and pairs of bytes with. Neither kind occurs in the request's values.
+std::vector<std::string> ListEntries(int entries, bool varied) {
+    std::vector<std::string> made;
+    if (!varied) {
+        for (int i = 0; i < entries; ++i) made.push_back("no-match-entry-" + std::to_string(i));
+        return made;
+    }
+    const std::string values = text::ToLower(std::string(kServer) + kUrl + "\n" + kAddress + "\n" +
+                                             kHost + "\n" + kReferrerHost + "\n" + kAgent);
+    static const char kBytes[] = "abcdefghijklmnopqrstuvwxyz0123456789.-";
+    std::mt19937 random(static_cast<unsigned>(entries));
+    while (static_cast<int>(made.size()) < entries) {
+        std::string entry(5 + random() % 16, ' ');
+        for (char& c : entry) c = kBytes[random() % (sizeof kBytes - 1)];
+        if (values.find(entry) == std::string::npos) made.push_back(std::move(entry));
+    }
+    return made;
+}
+
 // A module folder whose rule lists hold N entries each that match nothing the benchmark sends,
 // and whose blocked types end with "gif".
 struct ListFolder {
-    explicit ListFolder(int entries) {
+    explicit ListFolder(int entries, bool varied = false) {
         const char* lists[] = {"referrer_whitelist.txt", "referrer_blacklist.txt",
                                "client_whitelist.txt",   "client_blacklist.txt",
                                "ua_whitelist.txt",       "ua_blacklist.txt",
                                "url_whitelist.txt",      "url_blacklist.txt"};
-        for (const char* list : lists) {
-            std::string content;
-            for (int i = 0; i < entries; ++i)
-                content += "no-match-entry-" + std::to_string(i) + "\n";
-            folder.Write(list, content);
-        }
+        std::string content;
+        for (const std::string& entry : ListEntries(entries, varied)) content += entry + "\n";
+        for (const char* list : lists) folder.Write(list, content);
         std::string types;
         for (int i = 0; i < entries - 1; ++i) types += "t" + std::to_string(i) + "\n";
         folder.Write("blocked_types.txt", types + "gif\n");
@@ -63,15 +93,6 @@ struct LoadedFilter : ListFolder {
 
     std::unique_ptr<FilterModuleCopy> module;
 };
-
-// The values of the protected request below.
-constexpr const char* kServer = "imgserver";
-constexpr const char* kUrl = "/images/photos/holiday/logo.gif";
-constexpr const char* kAddress = "192.0.2.77";
-constexpr const char* kHost = "client.example.net";
-constexpr const char* kReferrerHost = "www.someone-else.example";
-constexpr const char* kAgent =
-    "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 Chrome/120.0 Safari/537.36";
 
 void BM_ProtectedRequest(benchmark::State& state) {
     LoadedFilter filter(static_cast<int>(state.range(0)));
@@ -103,8 +124,8 @@ BENCHMARK(BM_ProtectedRequest)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond);
 
-// The configuration of a ListFolder, loaded once per size.
-const FilterConfig& ConfigWith(int entries);
+// The configuration of a ListFolder, loaded once per size and kind of entries.
+const FilterConfig& ConfigWith(int entries, bool varied = false);
 
 // The same request decided from its values as the server handed them over, without the ISAPI
 // calls: the filter's own part of BM_ProtectedRequest.
@@ -135,20 +156,61 @@ BENCHMARK(BM_ProtectedDecision)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond);
 
-const FilterConfig& ConfigWith(int entries) {
-    static std::map<int, std::shared_ptr<const FilterConfig>> configs;
-    std::shared_ptr<const FilterConfig>& config = configs[entries];
+// The six calls the filter makes to the test host for that request, without the filter: the
+// host's own part of BM_ProtectedRequest, which a real server's calls replace.
+void BM_TestHostCalls(benchmark::State& state) {
+    FakeRequest request;
+    request.RecordCalls(false);
+    request.Server(kServer)
+        .Url(kUrl)
+        .Client(kAddress, kHost)
+        .Referrer(std::string("http://") + kReferrerHost + "/page.html")
+        .UserAgent(kAgent);
+    HTTP_FILTER_CONTEXT* const context = request.Context();
+    HTTP_FILTER_PREPROC_HEADERS* const headers = request.Headers();
+    struct Call {
+        bool header;
+        const char* name;
+        std::vector<char> buffer;
+    };
+    std::vector<Call> calls = {
+        {false, "SERVER_NAME", std::vector<char>(RequestFacts::kServerNameBuffer)},
+        {true, "url", std::vector<char>(RequestFacts::kUrlBuffer)},
+        {false, "REMOTE_ADDR", std::vector<char>(RequestFacts::kClientAddressBuffer)},
+        {false, "REMOTE_HOST", std::vector<char>(RequestFacts::kClientHostBuffer)},
+        {false, "HTTP_REFERER", std::vector<char>(RequestFacts::kReferrerBuffer)},
+        {true, "User-Agent:", std::vector<char>(RequestFacts::kUserAgentBuffer)}};
+    for (auto _ : state) {
+        for (Call& call : calls) {
+            DWORD size = static_cast<DWORD>(call.buffer.size());
+            char* const name = const_cast<char*>(call.name);
+            const BOOL read =
+                call.header ? headers->GetHeader(context, name, call.buffer.data(), &size)
+                            : context->GetServerVariable(context, name, call.buffer.data(), &size);
+            if (!read) {
+                state.SkipWithError("the host did not answer");
+                return;
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_TestHostCalls)->Unit(benchmark::kMicrosecond);
+
+const FilterConfig& ConfigWith(int entries, bool varied) {
+    static std::map<std::pair<int, bool>, std::shared_ptr<const FilterConfig>> configs;
+    std::shared_ptr<const FilterConfig>& config = configs[{entries, varied}];
     if (!config) {
-        ListFolder folder(entries);
+        ListFolder folder(entries, varied);
         config = FilterConfig::Load(FilterConfig::Paths::Find(folder.folder.Path()));
     }
     return *config;
 }
 
 // The eight list tests the pipeline asks of the request above when no list decides it, by the
-// linear scan the filter used to make.
+// linear scan the filter used to make; with either kind of entries.
 void BM_ListTests_Linear(benchmark::State& state) {
-    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
+    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)), state.range(1) != 0);
     auto list = [&](FilterConfig::List which) {
         return LinearRuleList(config.list(which).Entries());
     };
@@ -176,7 +238,7 @@ void BM_ListTests_Linear(benchmark::State& state) {
 // The same tests as the pipeline asks them: through the configuration's matchers, each value
 // scanned once for a black list and its white list.
 void BM_ListTests_Matcher(benchmark::State& state) {
-    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
+    const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)), state.range(1) != 0);
     auto any = [](FilterConfig::ListPair pair) { return pair.black || pair.white; };
     for (auto _ : state) {
         bool found = any(config.ClientLists(kAddress, kHost));
@@ -187,16 +249,12 @@ void BM_ListTests_Matcher(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ListTests_Linear)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->ArgsProduct({{10, 100, 1000, 10000}, {0, 1}})
+    ->ArgNames({"", "varied"})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListTests_Matcher)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->ArgsProduct({{10, 100, 1000, 10000}, {0, 1}})
+    ->ArgNames({"", "varied"})
     ->Unit(benchmark::kMicrosecond);
 
 // Loading a configuration whose nine lists hold 10 000 entries each.
@@ -266,7 +324,10 @@ void BM_AdmitIntoFullTable(benchmark::State& state) {
     }
     if (table.Size() != static_cast<std::size_t>(capacity)) state.SkipWithError("not full");
 }
-BENCHMARK(BM_AdmitIntoFullTable)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AdmitIntoFullTable)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 // The module with dynamic authorization on, logging off; "gif" is the one protected type. With a
 // "LogFiles" folder its admissions are shared with the other processes of the folder; without
@@ -446,12 +507,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        for (const char* size : {"10", "100", "1000", "10000"}) {
-            const auto linear = cpu_.find(std::string("BM_ListTests_Linear/") + size);
-            const auto matcher = cpu_.find(std::string("BM_ListTests_Matcher/") + size);
-            if (linear == cpu_.end() || matcher == cpu_.end() || matcher->second <= 0) continue;
-            std::printf("list tests, %6s entries: linear %10.3f us, matcher %8.3f us, %8.1fx\n",
-                        size, linear->second, matcher->second, linear->second / matcher->second);
+        for (const char* varied : {"0", "1"}) {
+            for (const char* size : {"10", "100", "1000", "10000"}) {
+                const std::string args = std::string(size) + "/varied:" + varied;
+                const auto linear = cpu_.find("BM_ListTests_Linear/" + args);
+                const auto matcher = cpu_.find("BM_ListTests_Matcher/" + args);
+                if (linear == cpu_.end() || matcher == cpu_.end() || matcher->second <= 0) continue;
+                std::printf(
+                    "list tests, %6s %s entries: linear %10.3f us, matcher %8.3f us, %8.1fx\n",
+                    size, *varied == '1' ? "varied" : "alike ", linear->second, matcher->second,
+                    linear->second / matcher->second);
+            }
         }
         for (const char* size : {"10", "10000", "1000000"}) {
             const auto own = cpu_.find(std::string("BM_DynamicAuthorization/") + size + "/0");
@@ -466,7 +532,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const auto two = rate_.find(prefix + "2");
             if (one == rate_.end() || two == rate_.end() || one->second <= 0) continue;
             std::printf("page + image pairs, %s, 2 threads over 1: %.2fx\n",
-                        *kind == '0' ? "in-process table" : "shared table", two->second / one->second);
+                        *kind == '0' ? "in-process table" : "shared table",
+                        two->second / one->second);
         }
         for (const char* kind : {"0", "1"}) {
             const std::string prefix = "BM_FarmRequest/store:";

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "admission_cookie.h"
@@ -138,9 +139,15 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
     const auto config = config_.Read();
     if (!config) return SF_STATUS_REQ_NEXT_NOTIFICATION;
     const RequestFacts facts(context, headers, *config);
-    const std::int64_t now = Now();
-    const auto farm = farm_.Read();
-    Admissions* const admissions = farm ? farm->admissions.get() : accessTable_.get();
+    // Only dynamic authorization asks the admissions and the time; without it a request holds
+    // no farm layer and reads no clock.
+    std::optional<SnapshotCell<FarmLayer>::Reader> farm;
+    std::int64_t now = 0;
+    if (config->dynamicAuthorization()) {
+        farm.emplace(farm_);
+        now = Now();
+    }
+    Admissions* const admissions = farm && *farm ? (*farm)->admissions.get() : accessTable_.get();
     return Apply(Decide(facts, *config, admissions, now), facts, context, admissions, now);
 }
 

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define PIXWALL_BLOCK_SCAN 1
+#endif
+
 #include "text.h"
 
 namespace {
@@ -9,6 +14,90 @@ namespace {
 unsigned char Fold(unsigned char byte) {
     return static_cast<unsigned char>(text::ToLower(static_cast<char>(byte)));
 }
+
+// Passes over the bytes that start no fragment, four table steps at a time, then one by one:
+// returns the first byte that starts one, or `end`.
+struct ByteSkip {
+    const std::uint32_t* rootNext;
+
+    const unsigned char* operator()(const unsigned char* at, const unsigned char* end,
+                                    const unsigned char* /*partBegin*/) const {
+        while (end - at >= 4 &&
+               (rootNext[at[0]] | rootNext[at[1]] | rootNext[at[2]] | rootNext[at[3]]) == 0) {
+            at += 4;
+        }
+        while (at != end && rootNext[*at] == 0) ++at;
+        return at;
+    }
+};
+
+#ifdef PIXWALL_BLOCK_SCAN
+bool ProcessorHasByteShuffle() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+
+// The classes of sixteen bytes by their nibbles, a byte of class bits for each.
+__attribute__((target("ssse3"))) inline __m128i Classes(__m128i bytes, __m128i low, __m128i high) {
+    const __m128i nibble = _mm_set1_epi8(0x0f);
+    const __m128i byLow = _mm_shuffle_epi8(low, _mm_and_si128(bytes, nibble));
+    const __m128i byHigh = _mm_shuffle_epi8(high, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
+    return _mm_and_si128(byLow, byHigh);
+}
+
+// The same as ByteSkip, sixteen bytes at a time: a byte is passed over when it starts no
+// fragment, or when the byte after it cannot follow it in one. A part's last bytes are taken in
+// the block that ends with the part, so nothing is read outside it.
+struct BlockSkip {
+    const std::uint32_t* rootNext;
+    const unsigned char* firstLow;
+    const unsigned char* firstHigh;
+    const unsigned char* secondLow;
+    const unsigned char* secondHigh;
+
+    // Bit i set: a fragment may start at from[i].
+    __attribute__((target("ssse3"))) unsigned MayStart(const unsigned char* from) const {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i first =
+            Classes(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(firstLow)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(firstHigh)));
+        const __m128i second =
+            Classes(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(secondLow)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(secondHigh)));
+        // Each byte's class against the next byte's; the last byte's next is not in the block.
+        const __m128i next =
+            _mm_or_si128(_mm_srli_si128(second, 1),
+                         _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1));
+        const __m128i none = _mm_cmpeq_epi8(_mm_and_si128(first, next), _mm_setzero_si128());
+        return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xffffu;
+    }
+
+    __attribute__((target("ssse3"))) const unsigned char* operator()(
+        const unsigned char* at, const unsigned char* end, const unsigned char* partBegin) const {
+        if (end - partBegin < 16) return ByteSkip{rootNext}(at, end, partBegin);
+        while (end - at >= 16) {
+            const unsigned mask = MayStart(at);
+            if (mask == 0) {
+                at += 16;
+                continue;
+            }
+            at += __builtin_ctz(mask);
+            if (rootNext[*at] != 0) return at;
+            ++at;  // the tables let through a byte that starts nothing
+        }
+        if (at == end) return end;
+        unsigned mask = MayStart(end - 16) >> (16 - (end - at));
+        for (; mask != 0; mask &= mask - 1) {
+            const unsigned char* candidate = at + __builtin_ctz(mask);
+            if (rootNext[*candidate] != 0) return candidate;
+        }
+        return end;
+    }
+};
+#endif
 
 }  // namespace
 
@@ -63,7 +152,7 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
     }
 
     // Edges grouped by node (a stable counting sort keeps each node's in byte order).
-    nodes_.assign(count + 1, Node{0, 0, 0});
+    nodes_.assign(count + 1, Node{0, 0, kNoRow, 0});
     for (const NewEdge& edge : made) ++nodes_[edge.from + 1].firstEdge;
     for (std::uint32_t n = 1; n <= count; ++n) nodes_[n].firstEdge += nodes_[n - 1].firstEdge;
     edges_.resize(made.size());
@@ -79,6 +168,31 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
             rootNext_[edges_[e].byte - ('a' - 'A')] = edges_[e].to;
         }
     }
+    // The nibble tables, from the root's edges and their children's.
+    int classOfHighNibble[16];
+    std::fill(std::begin(classOfHighNibble), std::end(classOfHighNibble), -1);
+    int classes = 0;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const std::uint32_t child = rootNext_[byte];
+        if (child == 0) continue;
+        int& bitIndex = classOfHighNibble[byte >> 4];
+        if (bitIndex < 0) bitIndex = classes++ % 8;
+        const unsigned bit = 1u << bitIndex;
+        firstBytes_.Add(static_cast<unsigned char>(byte), bit);
+        if (nodes_[child].lists != 0) {
+            // A fragment of one byte: any byte may follow.
+            secondBytes_.AddEveryByte(bit);
+            continue;
+        }
+        for (std::uint32_t e = nodes_[child].firstEdge; e < nodes_[child + 1].firstEdge; ++e) {
+            const unsigned char next = edges_[e].byte;
+            secondBytes_.Add(next, bit);
+            if (next >= 'a' && next <= 'z') secondBytes_.Add(next - ('a' - 'A'), bit);
+        }
+    }
+#ifdef PIXWALL_BLOCK_SCAN
+    byteClassScan_ = ProcessorHasByteShuffle();
+#endif
 
     // Fallbacks, breadth first: a node's depends only on shallower nodes.
     std::vector<std::uint32_t> queue;
@@ -101,6 +215,28 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
             queue.push_back(edge.to);
         }
     }
+
+    // Rows of moves, breadth first too: a row's moves on bytes without an edge are its
+    // fallback's, which is shallower and so has its row already if it has one.
+    std::vector<unsigned char> classByte{0};
+    for (const Edge& edge : edges_) {
+        if (byteClass_[edge.byte] != 0) continue;
+        byteClass_[edge.byte] = static_cast<std::uint8_t>(classByte.size());
+        classByte.push_back(edge.byte);
+    }
+    for (unsigned char lower = 'a'; lower <= 'z'; ++lower) {
+        byteClass_[lower - ('a' - 'A')] = byteClass_[lower];
+    }
+    for (const std::uint32_t node : queue) {
+        if (nodes_[node + 1].firstEdge - nodes_[node].firstEdge < kEdgesForARow) continue;
+        const auto row = static_cast<std::uint32_t>(moves_.size());
+        moves_.resize(row + classByte.size(), 0);  // class 0 leads back to the root
+        for (std::size_t c = 1; c < classByte.size(); ++c) {
+            const std::uint32_t next = Next(node, classByte[c]);
+            moves_[row + c] = next != 0 ? next : Step(nodes_[node].fallback, classByte[c]);
+        }
+        nodes_[node].row = row;
+    }
 }
 
 std::uint32_t SubstringMatcher::Next(std::uint32_t node, unsigned char byte) const {
@@ -112,41 +248,62 @@ std::uint32_t SubstringMatcher::Next(std::uint32_t node, unsigned char byte) con
     return 0;
 }
 
-unsigned SubstringMatcher::ListsIn(std::string_view first, std::string_view second) const {
+std::uint32_t SubstringMatcher::Step(std::uint32_t node, unsigned char byte) const {
+    for (;;) {
+        if (node == 0) return rootNext_[byte];
+        const Node& from = nodes_[node];
+        if (from.row != kNoRow) return moves_[from.row + byteClass_[byte]];
+        const std::uint32_t next = Next(node, Fold(byte));
+        if (next != 0) return next;
+        node = from.fallback;
+    }
+}
+
+template <typename Skip>
+unsigned SubstringMatcher::Scan(std::string_view first, std::string_view second,
+                                const Skip& skip) const {
     unsigned found = alwaysFound_;
     if (found == allLists_ || nodes_.empty()) return found;
-    // One loop over both parts, so that the automaton's state stays in registers.
+    // The automaton's state runs on from the first part into the second.
     std::uint32_t node = 0;
-    for (const std::string_view part : {first, second}) {
-        const auto* at = reinterpret_cast<const unsigned char*>(part.data());
-        const auto* const end = at + part.size();
+    const auto scanPart = [&](std::string_view part) {
+        const auto* const begin = reinterpret_cast<const unsigned char*>(part.data());
+        const auto* const end = begin + part.size();
+        const auto* at = begin;
         while (at != end) {
             if (node == 0) {
-                // Most bytes start no fragment: pass over them four at a time, then one by one.
-                while (end - at >= 4 && (rootNext_[at[0]] | rootNext_[at[1]] | rootNext_[at[2]] |
-                                         rootNext_[at[3]]) == 0) {
-                    at += 4;
-                }
+                // Most bytes start no fragment.
+                at = skip(at, end, begin);
                 if (at == end) break;
-                while ((node = rootNext_[*at]) == 0) {
-                    if (++at == end) break;  // and the root is where the next part starts
-                }
-                if (at == end) break;
-                ++at;
+                node = rootNext_[*at++];
             } else {
-                const unsigned char byte = Fold(*at++);
-                std::uint32_t next = Next(node, byte);
-                while (next == 0 && node != 0) {
-                    node = nodes_[node].fallback;
-                    next = Next(node, byte);
-                }
-                node = next;
+                node = Step(node, *at++);
             }
             if (nodes_[node].lists != 0) {
                 found |= nodes_[node].lists;
-                if (found == allLists_) return found;
+                if (found == allLists_) return true;
             }
         }
-    }
+        return false;
+    };
+    if (scanPart(first) || second.empty()) return found;
+    scanPart(second);
     return found;
 }
+
+unsigned SubstringMatcher::ListsInByBytes(std::string_view first, std::string_view second) const {
+    return Scan(first, second, ByteSkip{rootNext_});
+}
+
+#ifdef PIXWALL_BLOCK_SCAN
+__attribute__((target("ssse3"), flatten)) unsigned SubstringMatcher::ListsInByBlocks(
+    std::string_view first, std::string_view second) const {
+    return Scan(first, second,
+                BlockSkip{rootNext_, firstBytes_.low, firstBytes_.high, secondBytes_.low,
+                          secondBytes_.high});
+}
+#else
+unsigned SubstringMatcher::ListsInByBlocks(std::string_view first, std::string_view second) const {
+    return ListsInByBytes(first, second);
+}
+#endif

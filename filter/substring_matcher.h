@@ -1,7 +1,8 @@
 // Tells whether any of a set of fragments occurs in a value, without regard to the letter case of
 // A-Z, in one pass over the value whatever the number of fragments (an Aho-Corasick automaton
 // built once, when a rule list is loaded). Several lists can share one automaton, so that one
-// pass tells which of them have a fragment in the value.
+// pass tells which of them have a fragment in the value. Where the processor can, the pass
+// goes over bytes that start no fragment sixteen at a time.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +29,24 @@ class SubstringMatcher {
     }
     // The lists of which some fragment occurs in `first` immediately followed by `second`, as
     // bits; the scan stops once every list has been found.
-    unsigned ListsIn(std::string_view first, std::string_view second = {}) const;
+    unsigned ListsIn(std::string_view first, std::string_view second = {}) const {
+        return byteClassScan_ ? ListsInByBlocks(first, second) : ListsInByBytes(first, second);
+    }
+
+    // Passes over bytes that start no fragment one table step at a time even where the processor
+    // could take sixteen at once; tests use it to check both ways answer alike.
+    void UseByteSteps() { byteClassScan_ = false; }
 
   private:
+    static constexpr std::uint32_t kNoRow = ~std::uint32_t{0};
+    // A node with this many edges gets a row of moves: a search of its edges, and of its
+    // fallbacks', would cost more than the row's lookup.
+    static constexpr std::uint32_t kEdgesForARow = 4;
+
     struct Node {
         std::uint32_t firstEdge;  // this node's edges are edges_[firstEdge, next node's firstEdge)
         std::uint32_t fallback;   // the longest proper suffix of this node's text that is a node
+        std::uint32_t row;        // where its moves start in moves_, or kNoRow
         std::uint8_t lists;  // the lists with a fragment ending here, or in a suffix of this text
     };
     struct Edge {
@@ -42,6 +55,12 @@ class SubstringMatcher {
     };
 
     std::uint32_t Next(std::uint32_t node, unsigned char byte) const;
+    // The node after `node` on the value's byte `byte`, following fallbacks where it must.
+    std::uint32_t Step(std::uint32_t node, unsigned char byte) const;
+    template <typename Skip>
+    unsigned Scan(std::string_view first, std::string_view second, const Skip& skip) const;
+    unsigned ListsInByBytes(std::string_view first, std::string_view second) const;
+    unsigned ListsInByBlocks(std::string_view first, std::string_view second) const;
 
     unsigned allLists_ = 0;
     unsigned alwaysFound_ = 0;  // the lists holding the empty fragment
@@ -49,4 +68,31 @@ class SubstringMatcher {
                                 // none when no list holds a fragment that is not empty
     std::vector<Edge> edges_;   // by node, then by byte
     std::uint32_t rootNext_[256] = {};  // the root's edges, by folded byte; 0: stay at the root
+    // The rows of the nodes of many edges: the node after each byte class, fallbacks followed.
+    // A byte's class is that of its folded byte; 0 for the bytes in no fragment.
+    std::vector<std::uint32_t> moves_;
+    std::uint8_t byteClass_[256] = {};
+    // A set of bytes by their nibbles, with eight classes: byte b is in class c when bit c is
+    // set in both low[b & 15] and high[b >> 4].
+    struct NibbleTables {
+        alignas(16) unsigned char low[16] = {};
+        alignas(16) unsigned char high[16] = {};
+
+        void Add(unsigned char byte, unsigned classBit) {
+            low[byte & 15] |= static_cast<unsigned char>(classBit);
+            high[byte >> 4] |= static_cast<unsigned char>(classBit);
+        }
+        void AddEveryByte(unsigned classBit) {
+            for (int nibble = 0; nibble < 16; ++nibble) {
+                low[nibble] |= static_cast<unsigned char>(classBit);
+                high[nibble] |= static_cast<unsigned char>(classBit);
+            }
+        }
+    };
+    // The bytes that start a fragment, a class for each high nibble (shared beyond eight), and
+    // for each class the bytes that can follow them in a fragment: a pair in neither lets the
+    // sixteen-byte scan pass over its first byte. Both may let through more than they hold.
+    NibbleTables firstBytes_;
+    NibbleTables secondBytes_;
+    bool byteClassScan_ = false;  // sixteen bytes at a time, where the processor can
 };

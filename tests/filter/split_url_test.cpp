@@ -36,6 +36,17 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"/img/stop.gif", false, "", ""}, SplitCase{"", false, "", ""},
         SplitCase{"http:///nohost", false, "", ""}, SplitCase{"http:host/x", false, "", ""},
         SplitCase{"://host/x", false, "", ""}, SplitCase{"1http://host/x", false, "", ""},
-        SplitCase{"www.example.com/page", false, "", ""}));
+        SplitCase{"www.example.com/page", false, "", ""},
+        // The host follows the last "@", and its port the first ":" after that.
+        SplitCase{"http://a@b:c@host.example.net:81/x", true, "host.example.net", "/x"},
+        SplitCase{"http://user:pw@:80/x", false, "", ""},
+        SplitCase{"http://u@[::1]:8/x", true, "[::1]", "/x"},
+        SplitCase{"http://[::1/x", false, "", ""},
+        // The authority ends at its first "/", "?" or "#"; what follows is the path's.
+        SplitCase{"http://abcdefgh/a:b@c", true, "abcdefgh", "/a:b@c"},
+        SplitCase{"http://abcdefg#x/y", true, "abcdefg", "#x/y"},
+        SplitCase{"http://abc:8080", true, "abc", ""}, SplitCase{"h://x", true, "x", ""},
+        SplitCase{"a+b-c.d://x.y/z", true, "x.y", "/z"}, SplitCase{"ht_tp://host/x", false, "", ""},
+        SplitCase{"http:/", false, "", ""}, SplitCase{"http:x://host/", false, "", ""}));
 
 }  // namespace

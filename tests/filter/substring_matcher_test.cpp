@@ -68,15 +68,29 @@ std::string RandomText(std::mt19937& random, std::size_t length) {
 }
 
 TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
-    const std::size_t kLengths[] = {
-        0, 1, 3, 8, 40, RequestFacts::kUserAgentBuffer - 1, RequestFacts::kUrlBuffer - 1};
+    // Around the sixteen-byte blocks too: a part shorter than a block, one that ends inside
+    // the last block, one of whole blocks.
+    const std::size_t kLengths[] = {0,
+                                    1,
+                                    3,
+                                    8,
+                                    15,
+                                    16,
+                                    17,
+                                    31,
+                                    32,
+                                    33,
+                                    40,
+                                    RequestFacts::kUserAgentBuffer - 1,
+                                    RequestFacts::kUrlBuffer - 1};
     for (unsigned seed = 1; seed <= 3000; ++seed) {
         std::mt19937 random(seed);
         // Lines cut from one text, so that entries are prefixes, suffixes and substrings of each
         // other, and a few of their own.
         const std::string source = RandomText(random, 2 + random() % 30);
         RuleList list;
-        const int lines = static_cast<int>(random() % 12);
+        // Now and then many lines, so that nodes branch often and get rows of moves.
+        const int lines = static_cast<int>(random() % (seed % 4 == 0 ? 60 : 12));
         for (int i = 0; i < lines; ++i) {
             if (random() % 4 == 0) {
                 list.AddLine(RandomText(random, random() % 6));
@@ -97,6 +111,9 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
         }
         const SubstringMatcher matcher(list.Entries());
         const SubstringMatcher both({&list.Entries(), &other});
+        // The same automaton passing over bytes one table step at a time, whatever the processor.
+        SubstringMatcher bothByBytes = both;
+        bothByBytes.UseByteSteps();
 
         for (int v = 0; v < 12; ++v) {
             const std::size_t length =
@@ -124,6 +141,9 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
             const unsigned lists = (expected ? 1u : 0u) | (ScanEveryEntry(other, value) ? 2u : 0u);
             ASSERT_EQ(both.ListsIn(value), lists) << "seed " << seed << " value " << v;
             ASSERT_EQ(both.ListsIn(head, tail), lists)
+                << "seed " << seed << " value " << v << " cut " << cut;
+            ASSERT_EQ(bothByBytes.ListsIn(value), lists) << "seed " << seed << " value " << v;
+            ASSERT_EQ(bothByBytes.ListsIn(head, tail), lists)
                 << "seed " << seed << " value " << v << " cut " << cut;
         }
     }

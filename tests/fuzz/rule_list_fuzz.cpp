@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(list.ContainsExact(entry));
     }
     FUZZ_CHECK(matcher.FoundIn(value) == PlainContains(list, value));
+    SubstringMatcher byBytes = matcher;
+    byBytes.UseByteSteps();
+    FUZZ_CHECK(byBytes.FoundIn(value) == matcher.FoundIn(value));
     FUZZ_CHECK(list.ContainsExact(value) == PlainContainsExact(list, value));
     return 0;
 }
