@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "filter_config.h"
 #include "split_url.h"
 #include "text.h"
@@ -24,13 +28,25 @@ bool Fetch(char* buffer, DWORD size, Call call) {
     return false;
 }
 
-// The text a fetched buffer holds: up to its first NUL.
+// The text a fetched buffer holds: up to its first NUL. Sixteen bytes at a time, all inside the
+// buffer: for values this short a library call costs more than the search.
 std::string_view Text(const char* buffer, DWORD size) {
-    return std::string_view(buffer, strnlen(buffer, size - 1));
+    const std::size_t limit = size - 1;  // Fetch keeps a NUL there
+    std::size_t length = 0;
+#ifdef __SSE2__
+    const __m128i nul = _mm_setzero_si128();
+    for (; limit - length >= 16; length += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + length));
+        if (const unsigned found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, nul))) {
+            return std::string_view(buffer, length + __builtin_ctz(found));
+        }
+    }
+#endif
+    while (length < limit && buffer[length] != '\0') ++length;
+    return std::string_view(buffer, length);
 }
 
-bool FetchServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, char* buffer,
-                         DWORD size) {
+bool FetchServerVariable(HTTP_FILTER_CONTEXT* context, const char* name, char* buffer, DWORD size) {
     return Fetch(buffer, size, [&](char* into, DWORD* length) {
         return context->GetServerVariable(context, const_cast<char*>(name), into, length);
     });

@@ -169,6 +169,9 @@ TEST_P(BufferLimitTest, ValuesThatDoNotFitAreEmpty) {
 INSTANTIATE_TEST_SUITE_P(
     Limits, BufferLimitTest,
     testing::Values(LimitCase{"SERVER_NAME", 254, true}, LimitCase{"SERVER_NAME", 255, false},
+                    LimitCase{"REMOTE_ADDR", 15, true}, LimitCase{"REMOTE_ADDR", 16, true},
+                    LimitCase{"REMOTE_ADDR", 17, true}, LimitCase{"REMOTE_ADDR", 47, true},
+                    LimitCase{"REMOTE_ADDR", 48, true},
                     LimitCase{"REMOTE_ADDR", 39, true},  // the longest IPv6 text
                     LimitCase{"REMOTE_ADDR", 63, true}, LimitCase{"REMOTE_ADDR", 64, false},
                     LimitCase{"REMOTE_HOST", 40, true}, LimitCase{"REMOTE_HOST", 255, true},
@@ -178,6 +181,18 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"HTTP_REFERER", 2083, true}, LimitCase{"HTTP_REFERER", 65535, true},
                     LimitCase{"HTTP_REFERER", 65536, false}, LimitCase{"Cookie:", 4095, true},
                     LimitCase{"Cookie:", 4096, false}, LimitCase{"Cookie:", 10000, false}));
+
+// A server hands a value over up to its NUL; where the text ends inside the buffer, around its
+// sixteen-byte steps included, is where the value ends.
+TEST_F(FactsTest, AValueEndsAtItsFirstNul) {
+    for (const std::size_t nul : {0, 1, 15, 16, 17, 31, 32, 33, 100}) {
+        std::string agent(120, 'a');
+        agent[nul] = '\0';
+        FakeRequest request;
+        request.Server("s").Url("/x.gif").UserAgent(agent);
+        EXPECT_EQ(Build(request).userAgent, std::string(nul, 'a')) << "NUL at " << nul;
+    }
+}
 
 TEST_F(FactsTest, MissingValuesAreEmpty) {
     FakeRequest request;
