@@ -94,6 +94,18 @@ struct LoadedFilter : ListFolder {
     std::unique_ptr<FilterModuleCopy> module;
 };
 
+std::string Referrer() { return std::string("http://") + kReferrerHost + "/page.html"; }
+
+// The test host holding the protected request's values, its calls not recorded.
+void HoldProtectedRequest(FakeRequest& request) {
+    request.RecordCalls(false);
+    request.Server(kServer)
+        .Url(kUrl)
+        .Client(kAddress, kHost)
+        .Referrer(Referrer())
+        .UserAgent(kAgent);
+}
+
 void BM_ProtectedRequest(benchmark::State& state) {
     LoadedFilter filter(static_cast<int>(state.range(0)));
     if (!filter.module->Loaded()) {
@@ -101,12 +113,7 @@ void BM_ProtectedRequest(benchmark::State& state) {
         return;
     }
     FakeRequest request;
-    request.RecordCalls(false);
-    request.Server(kServer)
-        .Url(kUrl)
-        .Client(kAddress, kHost)
-        .Referrer(std::string("http://") + kReferrerHost + "/page.html")
-        .UserAgent(kAgent);
+    HoldProtectedRequest(request);
     for (auto _ : state) {
         const DWORD status = filter.module->HttpFilterProc(
             request.Context(), SF_NOTIFY_PREPROC_HEADERS, request.Headers());
@@ -131,7 +138,7 @@ const FilterConfig& ConfigWith(int entries, bool varied = false);
 // calls: the filter's own part of BM_ProtectedRequest.
 void BM_ProtectedDecision(benchmark::State& state) {
     const FilterConfig& config = ConfigWith(static_cast<int>(state.range(0)));
-    const std::string referrer = std::string("http://") + kReferrerHost + "/page.html";
+    const std::string referrer = Referrer();
     RequestFacts::Values values;
     values.serverName = kServer;
     values.url = kUrl;
@@ -160,12 +167,7 @@ BENCHMARK(BM_ProtectedDecision)
 // host's own part of BM_ProtectedRequest, which a real server's calls replace.
 void BM_TestHostCalls(benchmark::State& state) {
     FakeRequest request;
-    request.RecordCalls(false);
-    request.Server(kServer)
-        .Url(kUrl)
-        .Client(kAddress, kHost)
-        .Referrer(std::string("http://") + kReferrerHost + "/page.html")
-        .UserAgent(kAgent);
+    HoldProtectedRequest(request);
     HTTP_FILTER_CONTEXT* const context = request.Context();
     HTTP_FILTER_PREPROC_HEADERS* const headers = request.Headers();
     struct Call {

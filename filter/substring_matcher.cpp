@@ -204,12 +204,8 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
         const std::uint32_t node = queue[head];
         for (std::uint32_t e = nodes_[node].firstEdge; e < nodes_[node + 1].firstEdge; ++e) {
             const Edge edge = edges_[e];
-            std::uint32_t back = nodes_[node].fallback;
-            std::uint32_t next = Next(back, edge.byte);
-            while (next == 0 && back != 0) {
-                back = nodes_[back].fallback;
-                next = Next(back, edge.byte);
-            }
+            // No node has a row yet, so this follows fallbacks edge by edge.
+            const std::uint32_t next = Step(nodes_[node].fallback, edge.byte);
             nodes_[edge.to].fallback = next;
             nodes_[edge.to].lists |= nodes_[next].lists;
             queue.push_back(edge.to);
