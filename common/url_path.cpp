@@ -4,32 +4,48 @@
 
 #include "text.h"
 
-std::optional<std::filesystem::path> PathBelowRoot(std::string_view path) {
-    if (path.empty() || path.front() != '/') return std::nullopt;
-    std::string decoded;
-    decoded.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char c = path[i];
+std::optional<std::string_view> ServedPath(std::string_view target, char* buffer) {
+    const std::string_view raw = target.substr(0, target.find_first_of("?#"));
+    if (raw.empty() || raw.front() != '/') return std::nullopt;
+    std::size_t size = 0;
+    std::size_t segment = 0;  // where the segment being written starts, after its "/"
+    // Ends that segment: a "." goes, a ".." goes with the segment before it. False above the
+    // root.
+    const auto endSegment = [&] {
+        const std::string_view written(buffer + segment, size - segment);
+        if (written == ".") {
+            size = segment;
+        } else if (written == "..") {
+            if (segment == 1) return false;
+            size = segment - 1;
+            while (buffer[size - 1] != '/') --size;
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
         if (c == '%') {
-            const auto byte = text::DecodeEscapeAt(path, i);
+            const auto byte = text::DecodeEscapeAt(raw, i);
             if (!byte) return std::nullopt;
             c = *byte;
-            if (c == '/' || c == '\\' || c == '\0') return std::nullopt;
             i += 2;
-        } else if (c == '\\' || c == '\0' || c == ':') {
-            return std::nullopt;
         }
-        decoded.push_back(c);
+        if (c == '\0') return std::nullopt;
+        if (c != '/' && c != '\\') {
+            buffer[size++] = c;
+            continue;
+        }
+        if (!endSegment()) return std::nullopt;
+        if (size == 0 || buffer[size - 1] != '/') buffer[size++] = '/';
+        segment = size;
     }
-    std::filesystem::path relative;
-    std::string_view rest = decoded;
-    while (!rest.empty()) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view segment = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (segment.empty()) continue;
-        if (segment == "." || segment == "..") return std::nullopt;
-        relative /= std::string(segment);
-    }
-    return relative;
+    if (!endSegment()) return std::nullopt;
+    return std::string_view(buffer, size);
+}
+
+std::optional<std::filesystem::path> PathBelowRoot(std::string_view target) {
+    std::string buffer(target.size(), '\0');
+    const auto path = ServedPath(target, buffer.data());
+    if (!path || path->find(':') != std::string_view::npos) return std::nullopt;
+    return std::filesystem::path(path->substr(1));
 }

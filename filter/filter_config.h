@@ -75,7 +75,7 @@ class FilterConfig {
     bool IsUserAgentBlackListed(std::string_view userAgent) const;
     bool IsReferrerWhiteListed(std::string_view referrerHost, std::string_view serverName) const;
     bool IsReferrerBlackListed(std::string_view referrerHost) const;
-    // `path` is the URL's path as the server maps it (RequestFacts::MappedPath).
+    // `path` is the path of the file the server serves for the URL (ServedPath).
     bool IsUrlWhiteListed(std::string_view serverName, std::string_view path) const;
     bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 

@@ -10,6 +10,7 @@
 #include "filter_config.h"
 #include "split_url.h"
 #include "text.h"
+#include "url_path.h"
 
 namespace {
 
@@ -71,26 +72,6 @@ std::string_view Take(std::string_view value, char* buffer, DWORD size) {
 
 }  // namespace
 
-std::string_view RequestFacts::MappedPath(std::string_view url, char* buffer) {
-    const std::string_view raw = url.substr(0, std::min(url.find('?'), std::size_t{kUrlBuffer}));
-    // The text between escapes is copied whole; most paths have none.
-    std::size_t size = 0;
-    for (std::size_t i = 0; i < raw.size();) {
-        const std::size_t escape = std::min(raw.find('%', i), raw.size());
-        std::memcpy(buffer + size, raw.data() + i, escape - i);
-        size += escape - i;
-        if (escape == raw.size()) break;
-        if (const auto byte = text::DecodeEscapeAt(raw, escape)) {
-            buffer[size++] = *byte;
-            i = escape + 3;
-        } else {
-            buffer[size++] = '%';
-            i = escape + 1;
-        }
-    }
-    return std::string_view(buffer, size);
-}
-
 std::string_view RequestFacts::FileTypeOf(std::string_view path, char* buffer) {
     // The server ignores trailing dots and blanks of a file name.
     while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.remove_suffix(1);
@@ -103,7 +84,9 @@ std::string_view RequestFacts::FileTypeOf(std::string_view path, char* buffer) {
 }
 
 std::string_view RequestFacts::DeriveFileType(std::string_view url, char* buffer) {
-    return FileTypeOf(MappedPath(url, buffer), buffer);
+    url = url.substr(0, kUrlBuffer);
+    const auto path = ServedPath(url, buffer);
+    return path ? FileTypeOf(*path, buffer) : std::string_view();
 }
 
 std::pair<const char*, DWORD> RequestFacts::FetchReferrer(HTTP_FILTER_CONTEXT* context) {
@@ -180,7 +163,9 @@ void RequestFacts::Derive(const FilterConfig& config) {
     // referrerHost holds the whole referrer until here; only its host part is kept.
     SplitUrlResult referrerParts;
     referrerHost = SplitUrl(referrerHost, referrerParts) ? referrerParts.host : std::string_view();
-    path = MappedPath(url, pathBuffer_);
+    const auto served = ServedPath(url, pathBuffer_);
+    badRequest = !served;
+    path = served.value_or(std::string_view());
     fileType = FileTypeOf(path, fileTypeBuffer_);
     isProtected = config.IsBlockedType(fileType);
     isExempt = isProtected && config.IsAlternateResource(serverName, url);

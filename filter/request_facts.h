@@ -45,18 +45,18 @@ class RequestFacts {
     RequestFacts(const RequestFacts&) = delete;
     RequestFacts& operator=(const RequestFacts&) = delete;
 
-    // The URL's path as the server maps it to a file: the query cut, escapes decoded. The URL
-    // lists judge this, so that neither a query nor an escaped spelling changes their verdict.
-    // `buffer` holds kUrlBuffer bytes and the answer; the URL is cut to that size.
-    static std::string_view MappedPath(std::string_view url, char* buffer);
-    // The type of the file the server maps the URL to: its mapped path with trailing dots and
-    // blanks dropped, then the text after its last dot, lowercased. Empty when there is no dot or
-    // it ends the path. `buffer` as for MappedPath.
+    // The type of the file the server maps the URL to (ServedPath): that path with trailing dots
+    // and blanks dropped, then the text after its last dot, lowercased. Empty when there is no
+    // dot, it ends the path, or the server refuses the URL. `buffer` holds kUrlBuffer bytes and
+    // the answer; the URL is cut to that size.
     static std::string_view DeriveFileType(std::string_view url, char* buffer);
 
     std::string_view serverName;
     std::string_view url;   // as sent; the log lines show it
-    std::string_view path;  // MappedPath(url)
+    // ServedPath(url): the file the server serves, which the URL lists judge, so that neither a
+    // query nor any other spelling changes their verdict. Empty for a bad request.
+    std::string_view path;
+    bool badRequest = false;  // the server refuses the URL (ServedPath has none)
     std::string_view clientAddress;
     std::string_view clientHost;
     std::string_view referrerHost;

@@ -39,6 +39,8 @@ Verdict AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& conf
 Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
                std::int64_t now) {
     if (facts.urlMissing) return Verdict{Verdict::Outcome::kError, nullptr, {}, {}, false};
+    // The server refuses the URL: nothing is served, so nobody is judged, and nobody admitted.
+    if (facts.badRequest) return Allow(nullptr);
     if (facts.isExempt) return Allow(nullptr);
 
     if (facts.isProtected) {

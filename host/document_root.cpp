@@ -25,11 +25,8 @@ bool IsInside(const fs::path& file, const fs::path& root) {
 DocumentRoot::DocumentRoot(const fs::path& root) : root_(fs::canonical(root)) {}
 
 DocumentRoot::Lookup DocumentRoot::Resolve(std::string_view target) const {
-    // A raw "#" never reaches a server from a browser; where the filter and the server could
-    // read the path differently, the request is refused.
-    if (target.find('#') != std::string_view::npos) return {Outcome::kBadRequest, {}};
-    const std::string_view path = target.substr(0, target.find('?'));
-    const auto relative = PathBelowRoot(path);
+    // The path the filter judged (ServedPath), so that the file served is the file judged.
+    const auto relative = PathBelowRoot(target);
     if (!relative) return {Outcome::kBadRequest, {}};
 
     std::error_code error;
@@ -38,7 +35,7 @@ DocumentRoot::Lookup DocumentRoot::Resolve(std::string_view target) const {
     if (fs::is_directory(file, error)) {
         file = fs::canonical(file / "index.html", error);
         if (error) return {Outcome::kNotFound, {}};
-    } else if (path.back() == '/') {
+    } else if (!relative->empty() && !relative->has_filename()) {
         // "photo.jpg/" names a folder that is not there (as IIS, nginx and Apache answer); the
         // filter reads its type as "jpg/" and must not let the file out under it.
         return {Outcome::kNotFound, {}};

@@ -1,5 +1,5 @@
-// A site's document root: maps a request target to a file inside it, and never to anything
-// outside it (no "..", no escaped separators, no links leading out).
+// A site's document root: maps a request target to a file inside it, as the filter reads the
+// target (ServedPath), and never to anything outside it (no ".." above it, no links leading out).
 #pragma once
 
 #include <filesystem>

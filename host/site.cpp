@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "url_path.h"
+
 namespace http = boost::beast::http;
 
 namespace {
@@ -55,11 +57,11 @@ Site::Reply Site::Respond(const Request& request, const std::string& clientAddre
 
 Site::Reply Site::Answer(const Request& request, const std::string& clientAddress) const {
     // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for. A
-    // raw "#" is refused before the filters see the target, so that they and the server judge
-    // the same path.
+    // target that maps to no file below the root is refused before the filters see it, since
+    // nothing would be served for what they judge.
     const std::string_view target(request.target().data(), request.target().size());
     if ((request.version() >= 11 && request.find(http::field::host) == request.end()) ||
-        target.empty() || target.front() != '/' || target.find('#') != std::string_view::npos) {
+        !PathBelowRoot(target)) {
         return BadRequest();
     }
 

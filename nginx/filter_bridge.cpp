@@ -11,6 +11,7 @@
 #include "filter_chain.h"
 #include "filter_module.h"
 #include "filter_request.h"
+#include "url_path.h"
 
 struct pixwall_chain_s {
     std::vector<std::string> paths;
@@ -132,6 +133,10 @@ extern "C" pixwall_action_t pixwall_chain_run(const pixwall_chain_t* chain,
     *keep_alive = 1;
     if (chain->failed) return PIXWALL_ERROR;
     try {
+        thread_local std::string served;
+        served.resize(request->target.len);
+        const auto path = ServedPath(View(request->target), served.data());
+        if (!path || *path != View(request->path)) return PIXWALL_REFUSE;
         // Reused from request to request: a worker runs one request at a time.
         thread_local std::vector<RequestView::Field> fields;
         fields.clear();

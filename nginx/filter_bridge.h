@@ -28,6 +28,7 @@ typedef struct {
 typedef struct {
     pixwall_text_t method;
     pixwall_text_t target; /* the raw request target */
+    pixwall_text_t path;   /* the path nginx serves the target as, escapes decoded */
     int http10;
     const pixwall_field_t* fields;
     size_t field_count;
@@ -39,7 +40,8 @@ typedef enum {
     PIXWALL_SERVE,   /* nginx serves the request as configured */
     PIXWALL_RESPOND, /* send the status and headers given through the response callbacks */
     PIXWALL_CLOSE,   /* close the connection without an answer */
-    PIXWALL_ERROR    /* answer with a server error */
+    PIXWALL_ERROR,   /* answer with a server error */
+    PIXWALL_REFUSE   /* answer 400: nginx would serve another file than the filters judge */
 } pixwall_action_t;
 
 /* Where a run puts what the filters want sent; each callback returns 0, or -1 when out of memory.
@@ -67,7 +69,9 @@ int pixwall_chain_start(pixwall_chain_t* chain, char* error, size_t error_size);
 /* At the worker's exit: unloads every module of this process, which writes their stop lines. */
 void pixwall_stop(void);
 
-/* Runs the request through the chain; *KEEP_ALIVE becomes 0 when the connection must close
+/* Runs the request through the chain, unless nginx serves its target under another path than the
+ * filters read from it (ServedPath): a spelling must not make them judge another file than nginx
+ * serves, so that request is refused before any filter sees it. *KEEP_ALIVE becomes 0 when the connection must close
  * after the answer. Headers the filters added are given to RESPONSE for every action but
  * PIXWALL_CLOSE. */
 pixwall_action_t pixwall_chain_run(const pixwall_chain_t* chain, const pixwall_request_t* request,

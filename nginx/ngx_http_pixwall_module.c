@@ -4,7 +4,8 @@
  * enclosing level's list. Every request passes the filters in the access phase, once, and the
  * filters' answer becomes nginx's response; a request they let through is served as configured.
  * The filter starts a thread when started, and threads do not survive fork: the master only
- * checks the files, and each worker loads and starts the modules itself.
+ * checks the files, and each worker loads and starts the modules itself. A request whose target
+ * nginx serves under another path than the filters read from it is answered 400 instead.
  */
 #include <ngx_config.h>
 #include <ngx_core.h>
@@ -24,6 +25,12 @@ typedef struct {
 typedef struct {
     ngx_http_request_t* request;
 } ngx_http_pixwall_response_t;
+
+/* What the module keeps of a request in its pool, where an internal redirect leaves it. */
+typedef struct {
+    ngx_str_t uri;       /* the path nginx parsed from the request line, before any rewrite */
+    ngx_uint_t filtered; /* the filters have run */
+} ngx_http_pixwall_mark_t;
 
 static char* ngx_http_pixwall_filter(ngx_conf_t* cf, ngx_command_t* cmd, void* conf);
 static void* ngx_http_pixwall_create_main_conf(ngx_conf_t* cf);
@@ -238,9 +245,36 @@ static int ngx_http_pixwall_add_header(void* data, pixwall_text_t name, pixwall_
     return 0;
 }
 
-/* Marks the request as filtered; found again after an internal redirect, which clears the
- * modules' contexts but keeps the request's pool. */
-static void ngx_http_pixwall_filtered(void* data) {}
+/* Tags the request's mark; found again after an internal redirect, which clears the modules'
+ * contexts but keeps the request's pool. */
+static void ngx_http_pixwall_marked(void* data) {}
+
+/* The request's mark, made on first sight with the path nginx serves it as now. */
+static ngx_http_pixwall_mark_t* ngx_http_pixwall_mark(ngx_http_request_t* r) {
+    ngx_http_pixwall_mark_t* mark;
+    ngx_pool_cleanup_t* cln;
+
+    for (cln = r->pool->cleanup; cln; cln = cln->next) {
+        if (cln->handler == ngx_http_pixwall_marked) {
+            return cln->data;
+        }
+    }
+    cln = ngx_pool_cleanup_add(r->pool, sizeof(ngx_http_pixwall_mark_t));
+    if (cln == NULL) {
+        return NULL;
+    }
+    cln->handler = ngx_http_pixwall_marked;
+    mark = cln->data;
+    mark->uri = r->uri;
+    mark->filtered = 0;
+    return mark;
+}
+
+/* Before the rewrites: the filters judge the target as the client sent it, and nginx's own
+ * reading of it is what they are checked against; a configured rewrite then maps it as before. */
+static ngx_int_t ngx_http_pixwall_post_read(ngx_http_request_t* r) {
+    return ngx_http_pixwall_mark(r) == NULL ? NGX_HTTP_INTERNAL_SERVER_ERROR : NGX_DECLINED;
+}
 
 static ngx_int_t ngx_http_pixwall_send(ngx_http_request_t* r) {
     ngx_int_t rc;
@@ -260,10 +294,10 @@ static ngx_int_t ngx_http_pixwall_handler(ngx_http_request_t* r) {
     ngx_http_pixwall_loc_conf_t* plcf;
     ngx_http_core_srv_conf_t* cscf;
     ngx_http_pixwall_response_t response_data;
+    ngx_http_pixwall_mark_t* mark;
     pixwall_response_t response;
     pixwall_request_t request;
     pixwall_field_t* field;
-    ngx_pool_cleanup_t* cln;
     ngx_table_elt_t* h;
     ngx_list_part_t* part;
     ngx_uint_t i, count;
@@ -273,16 +307,14 @@ static ngx_int_t ngx_http_pixwall_handler(ngx_http_request_t* r) {
     if (plcf->chain == NULL) {
         return NGX_DECLINED;
     }
-    for (cln = r->pool->cleanup; cln; cln = cln->next) {
-        if (cln->handler == ngx_http_pixwall_filtered) {
-            return NGX_DECLINED;
-        }
-    }
-    cln = ngx_pool_cleanup_add(r->pool, 0);
-    if (cln == NULL) {
+    mark = ngx_http_pixwall_mark(r);
+    if (mark == NULL) {
         return NGX_HTTP_INTERNAL_SERVER_ERROR;
     }
-    cln->handler = ngx_http_pixwall_filtered;
+    if (mark->filtered) {
+        return NGX_DECLINED;
+    }
+    mark->filtered = 1;
 
     count = 0;
     for (part = &r->headers_in.headers.part; part; part = part->next) {
@@ -308,6 +340,8 @@ static ngx_int_t ngx_http_pixwall_handler(ngx_http_request_t* r) {
     request.method.len = r->method_name.len;
     request.target.data = (const char*)r->unparsed_uri.data;
     request.target.len = r->unparsed_uri.len;
+    request.path.data = (const char*)mark->uri.data;
+    request.path.len = mark->uri.len;
     request.http10 = r->http_version == NGX_HTTP_VERSION_10;
     request.fields = field;
     request.field_count = count;
@@ -332,12 +366,15 @@ static ngx_int_t ngx_http_pixwall_handler(ngx_http_request_t* r) {
             return NGX_DONE;
         case PIXWALL_CLOSE:
             return NGX_HTTP_CLOSE;
+        case PIXWALL_REFUSE:
+            return NGX_HTTP_BAD_REQUEST;
         default:
             return NGX_HTTP_INTERNAL_SERVER_ERROR;
     }
 }
 
 static ngx_int_t ngx_http_pixwall_init(ngx_conf_t* cf) {
+    ngx_http_pixwall_main_conf_t* pmcf;
     ngx_http_core_main_conf_t* cmcf;
     ngx_http_handler_pt* h;
 
@@ -347,5 +384,15 @@ static ngx_int_t ngx_http_pixwall_init(ngx_conf_t* cf) {
         return NGX_ERROR;
     }
     *h = ngx_http_pixwall_handler;
+    /* The chains are made by now (the levels are merged first); without one no request needs
+     * its mark. */
+    pmcf = ngx_http_conf_get_module_main_conf(cf, ngx_http_pixwall_module);
+    if (pmcf->chains.nelts > 0) {
+        h = ngx_array_push(&cmcf->phases[NGX_HTTP_POST_READ_PHASE].handlers);
+        if (h == NULL) {
+            return NGX_ERROR;
+        }
+        *h = ngx_http_pixwall_post_read;
+    }
     return NGX_OK;
 }

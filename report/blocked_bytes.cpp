@@ -5,7 +5,7 @@
 namespace fs = std::filesystem;
 
 std::optional<std::uint64_t> BlockedBytes::SizeOf(std::string_view url) const {
-    const auto relative = PathBelowRoot(url.substr(0, url.find_first_of("?#")));
+    const auto relative = PathBelowRoot(url);
     if (!relative || relative->empty()) return std::nullopt;
     std::error_code error;
     const fs::path file = root_ / *relative;

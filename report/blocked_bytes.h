@@ -15,8 +15,8 @@ class BlockedBytes {
   public:
     explicit BlockedBytes(std::filesystem::path root) : root_(std::move(root)) {}
 
-    // The size of the file a URL names under the root: query left out, %XX escapes decoded.
-    // Absent when there is no such regular file, or the URL would leave the root.
+    // The size of the file a URL names under the root, the one the server served for it
+    // (PathBelowRoot). Absent when there is no such regular file, or the URL would leave the root.
     std::optional<std::uint64_t> SizeOf(std::string_view url) const;
 
     struct Total {

@@ -73,6 +73,14 @@ TEST_F(DynamicAuthorization, APageAdmitsItsClientForTheTimeToLive) {
     EXPECT_EQ(NewLines(), kGranted);
 }
 
+TEST_F(DynamicAuthorization, ATargetTheServerRefusesAdmitsNobody) {
+    StartWith(60, true);
+    const auto refused = FilterFixture::Request("/img/../../index.html", kClient);
+    EXPECT_EQ(fixture->Send(*refused), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+    EXPECT_EQ(refused->AddedHeaders(), "");
+    EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_FINISHED));
+}
+
 TEST_F(DynamicAuthorization, ATimeToLiveOfZeroAdmitsWithinTheSameSecondOnly) {
     StartWith(0, false);
     Page();

@@ -30,8 +30,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TypeCase{"/logo%2egIf", "gif"}, TypeCase{"/logo.gif.", "gif"},
                     TypeCase{"/logo.gif. . ", "gif"}, TypeCase{"/logo.gif%20", "gif"},
                     TypeCase{"/dir.old/readme", "old/readme"}, TypeCase{"/file.", ""},
-                    TypeCase{"/noext", ""}, TypeCase{"/bad%zz.png", "png"}, TypeCase{"/end%2", ""},
-                    TypeCase{"/a.tar.GZ", "gz"}, TypeCase{"", ""}));
+                    TypeCase{"/noext", ""}, TypeCase{"/bad%zz.png", ""}, TypeCase{"/end%2", ""},
+                    TypeCase{"/a.tar.GZ", "gz"}, TypeCase{"", ""}, TypeCase{"/photo.jpg#", "jpg"},
+                    TypeCase{"/a.gif/../b.jpg", "jpg"}, TypeCase{"/../b.jpg", ""}));
 
 class FactsTest : public testing::Test {
   protected:

@@ -33,6 +33,8 @@ class FilterServer {
 struct FilterServerKind {
     std::string name;
     std::string errorReason;  // the reason phrase of the server's own 500
+    // Reads "\" in a target as "/", as the filter does; a server that does not refuses it.
+    bool backslashSeparates = false;
     // Serves the document root with the module files in load order, in that many processes
     // where the server has processes.
     std::function<std::unique_ptr<FilterServer>(
