@@ -41,6 +41,7 @@ class RunningHost : public FilterServer {
 const FilterServerKind kHost = {
     .name = "Host",
     .errorReason = "Server Error",
+    .backslashSeparates = true,
     .start = [](const std::string& root, const std::vector<std::string>& modules,
                 int) -> std::unique_ptr<FilterServer> {
         return std::make_unique<RunningHost>(SiteArguments(root, modules));
