@@ -329,9 +329,9 @@ const PipelineCase kPipelineCases[] = {
                  "http://imgserver/img/none.png"},
     PipelineCase{"UrlLoggedUnchanged",
                  {{"client_blacklist.txt", "10.0.0.1\n"}},
-                 With("/img/a%20b%s%d.gif?x=%n"),
+                 With("/img/a%20b%25s.gif?x=%n%s"),
                  kNotFound,
-                 {"Blocking /img/a%20b%s%d.gif?x=%n : Client 10.0.0.1 is black listed"},
+                 {"Blocking /img/a%20b%25s.gif?x=%n%s : Client 10.0.0.1 is black listed"},
                  "404 Not Found"},
     // The type is the served file's: case, query, escapes and trailing dots do not hide it.
     PipelineCase{"UpperCaseTypeIsProtected",
