@@ -31,9 +31,9 @@ std::vector<std::string> Strings(const Node& node, std::uint32_t identifier) {
     std::size_t start = 0;
     for (std::size_t end = text.find(u'\0'); end != std::u16string::npos;
          start = end + 1, end = text.find(u'\0', start)) {
-        if (end > start) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start, end - start)));
+        if (end > start) strings.push_back(text::Utf16ToUtf8(text.substr(start, end - start)));
     }
-    if (start < text.size()) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start)));
+    if (start < text.size()) strings.push_back(text::Utf16ToUtf8(text.substr(start)));
     return strings;
 }
 
@@ -74,7 +74,7 @@ bool ReadFilters(Node& server, const std::string& serverKey, std::vector<std::st
         const std::string name(text::Trim(std::string_view(order).substr(start, comma - start)));
         start = comma + 1;
         if (name.empty()) continue;
-        Node* filter = mt::FindChild(*node, taliscom::Utf8ToUtf16(name));
+        Node* filter = mt::FindChild(*node, text::Utf8ToUtf16(name));
         const std::string path =
             filter == nullptr ? std::string() : String(*filter, taliscom::kMdFilterImagePath);
         if (filter == nullptr) {
@@ -180,7 +180,7 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
     for (const auto& child : service->children) {
         if (!IsNumber(child->name)) continue;
         SiteDefinition site;
-        site.key = serviceKey + "/" + taliscom::Utf16ToUtf8(child->name);
+        site.key = serviceKey + "/" + text::Utf16ToUtf8(child->name);
         if (!text::EqualsIgnoreCase(String(*child, taliscom::kMdKeyType), "IIsWebServer")) {
             result.problems.push_back(site.key + ": KeyType is not IIsWebServer, so no site");
             continue;
@@ -214,7 +214,7 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
             result.problems.push_back(name + ": not served, a global filter is missing");
             continue;
         }
-        const std::string number = text::ToLower(taliscom::Utf16ToUtf8(child->name));
+        const std::string number = text::ToLower(text::Utf16ToUtf8(child->name));
         if (spoiled.everySite ||
             std::find(spoiled.sites.begin(), spoiled.sites.end(), number) != spoiled.sites.end()) {
             result.problems.push_back(name +

@@ -170,7 +170,7 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
                                            std::u16string& serverPath) {
     serverPath.clear();
     if (const HResult result = Connect(); Failed(result)) return result;
-    const std::u16string wanted = FoldLower(description);
+    const std::u16string wanted = text::FoldLower(description);
     if (wanted.empty()) {
         serverPath = kWebService;
         return hr::kOk;
@@ -206,7 +206,7 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
             outcome = result;
             return false;
         }
-        const std::u16string found = FoldLower(buffer.substr(0, buffer.find(u'\0')));
+        const std::u16string found = text::FoldLower(buffer.substr(0, buffer.find(u'\0')));
         if (found == wanted) {
             serverPath = path;
             outcome = hr::kOk;
@@ -256,8 +256,8 @@ bool MetabaseConnection::IsFilterInstalled(std::u16string_view filterName,
     if (FindServerPath(description, serverPath) != hr::kOk) return false;
     const std::u16string order = ReadFilterLoadOrder(serverPath);
     if (order.empty() || filterName.empty()) return false;
-    const std::u16string name = FoldLower(filterName);
-    for (const auto& entry : SplitAtCommas(FoldLower(order))) {
+    const std::u16string name = text::FoldLower(filterName);
+    for (const auto& entry : SplitAtCommas(text::FoldLower(order))) {
         if (entry == name) return true;
     }
     return false;

@@ -227,7 +227,7 @@ HResult MetabaseStore::DeleteKey(MetadataHandle handle, const char16_t* path) {
         Node* parent = FindNode(root, names, names.size() - 1);
         if (parent == nullptr) return hr::kPathNotFound;
         for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-            if (EqualsFolded((*it)->name, names.back())) {
+            if (text::EqualsFolded((*it)->name, names.back())) {
                 parent->children.erase(it);
                 changed = true;
                 return hr::kOk;

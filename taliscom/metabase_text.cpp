@@ -95,7 +95,7 @@ void FormatNode(const Node& node, const std::string& path, std::string& out) {
                 out += hex;
             }
         } else {
-            AppendQuoted(out, Utf16ToUtf8(StoredText(property)));
+            AppendQuoted(out, text::Utf16ToUtf8(StoredText(property)));
         }
         if (property.userType != kUserTypeServer) {
             out += " ut=" + std::to_string(property.userType);
@@ -106,7 +106,7 @@ void FormatNode(const Node& node, const std::string& path, std::string& out) {
         out += "\n";
     }
     for (const auto& child : node.children) {
-        FormatNode(*child, path + "/" + Utf16ToUtf8(child->name), out);
+        FormatNode(*child, path + "/" + text::Utf16ToUtf8(child->name), out);
     }
 }
 
@@ -191,7 +191,7 @@ bool ParseProperty(std::string_view line, Property& property) {
     } else if (IsStringType(property.dataType)) {
         std::string value;
         if (!ParseQuoted(line, value)) return false;
-        std::u16string text = Utf8ToUtf16(value);
+        std::u16string text = text::Utf8ToUtf16(value);
         text.push_back(u'\0');
         if (property.dataType == kMultiSzMetadata) text.push_back(u'\0');
         property.data = ToBytes(text);
@@ -221,7 +221,7 @@ std::string MetabaseStore::Format(const Node& root) {
         FormatNode(copy, "", out);
     }
     for (const auto& child : root.children) {
-        FormatNode(*child, "/" + Utf16ToUtf8(child->name), out);
+        FormatNode(*child, "/" + text::Utf16ToUtf8(child->name), out);
     }
     return out;
 }
@@ -263,7 +263,7 @@ std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::st
         }
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = text::UnescapeSectionName(line.substr(1, line.size() - 2));
-            const auto path = SplitPath(Utf8ToUtf16(name));
+            const auto path = SplitPath(text::Utf8ToUtf16(name));
             currentKey = name;
             if (path.size() > kMaxKeyDepth) {
                 current = nullptr;

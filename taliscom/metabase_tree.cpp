@@ -21,7 +21,7 @@ std::vector<std::u16string> SplitPath(std::u16string_view path) {
 
 Node* FindChild(Node& node, std::u16string_view name) {
     for (auto& child : node.children) {
-        if (EqualsFolded(child->name, name)) return child.get();
+        if (text::EqualsFolded(child->name, name)) return child.get();
     }
     return nullptr;
 }

@@ -101,7 +101,7 @@ TEST_F(ComponentTest, CallsEveryMethodThroughTheInterface) {
     ASSERT_EQ(CallExport("DllRegisterServer"), hr::kOk);
     tabi::IFilterManager* manager = Create();
     ASSERT_NE(manager, nullptr);
-    const std::u16string filter = Utf8ToUtf16(PIXWALL_MODULE);
+    const std::u16string filter = text::Utf8ToUtf16(PIXWALL_MODULE);
 
     std::vector<std::u16string> sites = {u"stale"};
     ASSERT_EQ(manager->GetVirtualServerList(&sites), hr::kOk);
