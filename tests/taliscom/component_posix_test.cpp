@@ -10,7 +10,7 @@
 
 #include "platform/registry.h"
 #include "registry_fixture.h"
-#include "store_file.h"
+#include "metabase/store_file.h"
 #include "taliscom.h"
 #include "wide_text.h"
 
@@ -49,11 +49,11 @@ class ComponentTest : public testing::Test {
                      "[/lm/w3svc/1]\n1015 STRING \"Default Web Site\"\n"
                      "[/lm/w3svc/2]\n1015 STRING \"Shop\"\n");
         folder.Write("corvane.ini", "[settings]\nfiltername=pixwall\n");
-        ::setenv(kMetabaseFileVariable, folder.PathOf("metabase.txt").c_str(), 1);
+        ::setenv(metabase::kMetabaseFileVariable, folder.PathOf("metabase.txt").c_str(), 1);
         platform::SetRegistryString(platform::RegistryRoot::LocalMachine,
                                     "software\\orlentek\\pixwall", "install_dir", folder.Path());
     }
-    void TearDown() override { ::unsetenv(kMetabaseFileVariable); }
+    void TearDown() override { ::unsetenv(metabase::kMetabaseFileVariable); }
 
     tabi::IFilterManager* Create() {
         tabi::IFilterManager* manager = nullptr;
@@ -198,7 +198,7 @@ TEST_F(ComponentTest, ClassObjectAndUnloading) {
 
 TEST_F(ComponentTest, AnUnreachableMetabaseGivesAnEmptyListAndNotInstalled) {
     ASSERT_EQ(CallExport("DllRegisterServer"), hr::kOk);
-    ::unsetenv(kMetabaseFileVariable);
+    ::unsetenv(metabase::kMetabaseFileVariable);
     tabi::IFilterManager* manager = Create();
     ASSERT_NE(manager, nullptr);
     std::vector<std::u16string> sites = {u"stale"};

@@ -15,15 +15,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "metabase_store.h"
-#include "metabase_tree.h"
+#include "metabase/metabase_text.h"
 #include "text.h"
 #include "wide_text.h"
 
-namespace taliscom {
-
-using namespace metabase_tree;
-
+namespace metabase {
 namespace {
 
 std::uint32_t TypeFromName(std::string_view name) {
@@ -210,34 +206,9 @@ bool ParseProperty(std::string_view line, Property& property) {
     return true;
 }
 
-}  // namespace
-
-std::string MetabaseStore::Format(const Node& root) {
-    std::string out = std::string(kHeader) + "\n";
-    if (!root.properties.empty()) {
-        out += "\n[/]\n";
-        Node copy;
-        copy.properties = root.properties;
-        FormatNode(copy, "", out);
-    }
-    for (const auto& child : root.children) {
-        FormatNode(*child, "/" + text::Utf16ToUtf8(child->name), out);
-    }
-    return out;
-}
-
-std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text, std::string& error) {
-    return ParseLines(text, error, nullptr);
-}
-
-std::unique_ptr<Node> MetabaseStore::ParseSkipping(const std::string& text,
-                                                   std::vector<SkippedLine>& skipped) {
-    std::string unused;
-    return ParseLines(text, unused, &skipped);
-}
-
-std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::string& error,
-                                                std::vector<SkippedLine>* skipped) {
+// Parse with `skipped` null, ParseSkipping with it.
+std::unique_ptr<Node> ParseLines(const std::string& text, std::string& error,
+                                 std::vector<SkippedLine>* skipped) {
     auto root = std::make_unique<Node>();
     Node* current = nullptr;
     std::string currentKey;  // as written, for the lines skipped in it
@@ -287,4 +258,29 @@ std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::st
     return root;
 }
 
-}  // namespace taliscom
+}  // namespace
+
+std::string Format(const Node& root) {
+    std::string out = std::string(kHeader) + "\n";
+    if (!root.properties.empty()) {
+        out += "\n[/]\n";
+        Node copy;
+        copy.properties = root.properties;
+        FormatNode(copy, "", out);
+    }
+    for (const auto& child : root.children) {
+        FormatNode(*child, "/" + text::Utf16ToUtf8(child->name), out);
+    }
+    return out;
+}
+
+std::unique_ptr<Node> Parse(const std::string& text, std::string& error) {
+    return ParseLines(text, error, nullptr);
+}
+
+std::unique_ptr<Node> ParseSkipping(const std::string& text, std::vector<SkippedLine>& skipped) {
+    std::string unused;
+    return ParseLines(text, unused, &skipped);
+}
+
+}  // namespace metabase
