@@ -44,24 +44,19 @@ void SiteCatalog::Refresh(const std::string& filterName) {
     // Each site is asked in list order, then the global level.
     for (const std::u16string& name : names) {
         const std::string narrow = text::ToNarrow(name);
-        const int installed = Query(filterName, narrow);
+        const int installed = QueryInstalled(filterName, narrow);
         entries_.push_back({.name = narrow, .installed = installed});
     }
     if (taliscom::Failed(listed)) {
         Record(listed);
         return;
     }
-    const int installed = Query(filterName, std::nullopt);
+    const int installed = QueryInstalled(filterName, std::nullopt);
     entries_.insert(entries_.begin(), {.name = kGlobalLabel, .installed = installed});
 }
 
+// A failing question never ends the program.
 int SiteCatalog::QueryInstalled(const std::string& filterName, const SiteName& site) {
-    if (!HasManager()) return 0;
-    return Query(filterName, site);
-}
-
-// A failing question reads as not installed and records its text; it never ends the program.
-int SiteCatalog::Query(const std::string& filterName, const SiteName& site) {
     std::int16_t installed = 0;
     const auto result =
         manager_->IsWebFilterInstalled(text::FromNarrow(filterName), Wide(site), &installed);
