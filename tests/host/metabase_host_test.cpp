@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "component_abi.h"
 #include "host_process.h"
 #include "http_client.h"
 #include "platform/registry.h"
-#include "taliscom.h"
 #include "temp_folder.h"
 #include "wide_text.h"
 

@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "component_abi.h"
+#include "metabase/store_file.h"
 #include "platform/registry.h"
 #include "registry_fixture.h"
-#include "metabase/store_file.h"
 #include "taliscom.h"
 #include "wide_text.h"
 
