@@ -23,8 +23,7 @@ class DynamicAccessTable final : public Admissions {
   public:
     static constexpr std::size_t kCapacity = 1'000'000;
     // Many, so that request threads serving different clients seldom work in the same shard and
-    // a shard's lock and lists stay in one processor's cache: with 64, two threads serving 64
-    // clients each shared most shards and did 1.4 to 1.8 times the work of one. 128 KB a table.
+    // a shard's lock and lists stay in one processor's cache; they take 128 KB a table.
     static constexpr std::size_t kShards = 1024;
 
     // `shards` is rounded up to a power of two.

@@ -179,39 +179,9 @@ FilterConfig::ListPair FilterConfig::UrlLists(std::string_view serverName,
     return PairOf(urlLists_.ListsIn(serverName, path));
 }
 
-bool FilterConfig::IsClientWhiteListed(std::string_view clientAddress,
-                                       std::string_view clientHost) const {
-    return ClientLists(clientAddress, clientHost).white;
-}
-
 bool FilterConfig::IsClientBlackListed(std::string_view clientAddress,
                                        std::string_view clientHost) const {
     return ClientLists(clientAddress, clientHost).black;
-}
-
-bool FilterConfig::IsUserAgentWhiteListed(std::string_view userAgent) const {
-    return UserAgentLists(userAgent).white;
-}
-
-bool FilterConfig::IsUserAgentBlackListed(std::string_view userAgent) const {
-    return UserAgentLists(userAgent).black;
-}
-
-bool FilterConfig::IsReferrerWhiteListed(std::string_view referrerHost,
-                                         std::string_view serverName) const {
-    return ReferrerLists(referrerHost, serverName).white;
-}
-
-bool FilterConfig::IsReferrerBlackListed(std::string_view referrerHost) const {
-    return ReferrerLists(referrerHost, {}).black;
-}
-
-bool FilterConfig::IsUrlWhiteListed(std::string_view serverName, std::string_view path) const {
-    return UrlLists(serverName, path).white;
-}
-
-bool FilterConfig::IsUrlBlackListed(std::string_view serverName, std::string_view path) const {
-    return UrlLists(serverName, path).black;
 }
 
 std::string_view FilterConfig::LookupAlternate(std::string_view fileType) const {

@@ -69,26 +69,19 @@ class FilterConfig {
 
     // Rule tests.
     bool IsBlockedType(std::string_view fileType) const;
-    bool IsClientWhiteListed(std::string_view clientAddress, std::string_view clientHost) const;
+    // A page's client that is never admitted (dynamic authorization).
     bool IsClientBlackListed(std::string_view clientAddress, std::string_view clientHost) const;
-    bool IsUserAgentWhiteListed(std::string_view userAgent) const;
-    bool IsUserAgentBlackListed(std::string_view userAgent) const;
-    bool IsReferrerWhiteListed(std::string_view referrerHost, std::string_view serverName) const;
-    bool IsReferrerBlackListed(std::string_view referrerHost) const;
-    // `path` is the path of the file the server serves for the URL (ServedPath).
-    bool IsUrlWhiteListed(std::string_view serverName, std::string_view path) const;
-    bool IsUrlBlackListed(std::string_view serverName, std::string_view path) const;
 
-    // A black list and its white list at once: each value is scanned once for both. The
-    // pipeline asks these; the tests above answer from the same scan.
+    // A black list and its white list at once: each value is scanned once for both.
     struct ListPair {
         bool black = false;
         bool white = false;
     };
     ListPair ClientLists(std::string_view clientAddress, std::string_view clientHost) const;
     ListPair UserAgentLists(std::string_view userAgent) const;
-    // White as IsReferrerWhiteListed: a page of the same site included.
+    // White also for a referrer that is the site itself (its host equals the server name).
     ListPair ReferrerLists(std::string_view referrerHost, std::string_view serverName) const;
+    // `path` is the path of the file the server serves for the URL (ServedPath).
     ListPair UrlLists(std::string_view serverName, std::string_view path) const;
 
     // Alternates: the URL for the type, else the "default" one, else empty.

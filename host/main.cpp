@@ -2,13 +2,13 @@
 // modules, standing in for IIS.
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <map>
 
 #include "filter_module.h"
 #include "host_options.h"
+#include "metabase/store_file.h"
 #include "metabase_host.h"
 #include "site.h"
 #include "web_server.h"
@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     bool help = false;
-    const char* store = std::getenv("PIXWALL_METABASE");
-    const auto options = HostOptions::Parse(arguments, error, help, store != nullptr ? store : "");
+    const auto store = metabase::MetabaseFileFromEnvironment();
+    const auto options =
+        HostOptions::Parse(arguments, error, help, store ? store->string() : std::string());
     if (help) {
         std::fputs(HostOptions::Usage().c_str(), stdout);
         return 0;

@@ -3,37 +3,27 @@
 #include <algorithm>
 #include <charconv>
 
-#include "admin_base.h"
-#include "metabase_store.h"
-#include "metabase_tree.h"
-#include "platform/locked_text_file.h"
+#include "metabase/metabase_text.h"
+#include "metabase/store_file.h"
 #include "text.h"
 #include "wide_text.h"
 
-namespace mt = taliscom::metabase_tree;
-using Node = taliscom::MetabaseStore::Node;
+using metabase::Node;
 
 namespace {
 
-const taliscom::MetabaseStore::Property* FindProperty(const Node& node, std::uint32_t identifier) {
-    for (const auto& property : node.properties) {
-        if (property.identifier == identifier) return &property;
-    }
-    return nullptr;
-}
-
 // The strings of a string property (a MULTISZ holds several); nothing for another type.
 std::vector<std::string> Strings(const Node& node, std::uint32_t identifier) {
-    const auto* property = FindProperty(node, identifier);
-    if (property == nullptr || !mt::IsStringType(property->dataType)) return {};
+    const auto* property = metabase::FindProperty(node, identifier);
+    if (property == nullptr || !metabase::IsStringType(property->dataType)) return {};
     std::vector<std::string> strings;
-    std::u16string text = mt::FromBytes(property->data);
+    std::u16string text = metabase::FromBytes(property->data);
     std::size_t start = 0;
     for (std::size_t end = text.find(u'\0'); end != std::u16string::npos;
          start = end + 1, end = text.find(u'\0', start)) {
-        if (end > start) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start, end - start)));
+        if (end > start) strings.push_back(text::Utf16ToUtf8(text.substr(start, end - start)));
     }
-    if (start < text.size()) strings.push_back(taliscom::Utf16ToUtf8(text.substr(start)));
+    if (start < text.size()) strings.push_back(text::Utf16ToUtf8(text.substr(start)));
     return strings;
 }
 
@@ -63,20 +53,17 @@ bool ParseBinding(std::string_view text, MetabaseSites::Binding& binding) {
 // once; false with a message when the load order names a filter that cannot be found.
 bool ReadFilters(Node& server, const std::string& serverKey, std::vector<std::string>& filters,
                  std::vector<std::string>& problems) {
-    Node* node = mt::FindChild(server, u"Filters");
+    Node* node = metabase::FindChild(server, u"Filters");
     if (node == nullptr) return true;
     const std::string nodeKey = serverKey + "/Filters";
-    const std::string order = String(*node, taliscom::kMdFilterLoadOrder);
+    const std::u16string order = text::Utf8ToUtf16(String(*node, metabase::kMdFilterLoadOrder));
     bool sound = true;
-    std::size_t start = 0;
-    while (start <= order.size()) {
-        const auto comma = std::min(order.find(',', start), order.size());
-        const std::string name(text::Trim(std::string_view(order).substr(start, comma - start)));
-        start = comma + 1;
+    for (const auto& entry : metabase::SplitLoadOrder(order)) {
+        const std::string name(text::Trim(text::Utf16ToUtf8(entry)));
         if (name.empty()) continue;
-        Node* filter = mt::FindChild(*node, taliscom::Utf8ToUtf16(name));
+        Node* filter = metabase::FindChild(*node, text::Utf8ToUtf16(name));
         const std::string path =
-            filter == nullptr ? std::string() : String(*filter, taliscom::kMdFilterImagePath);
+            filter == nullptr ? std::string() : String(*filter, metabase::kMdFilterImagePath);
         if (filter == nullptr) {
             problems.push_back(nodeKey + ": FilterLoadOrder names " + name +
                                ", but there is no key " + nodeKey + "/" + name);
@@ -103,7 +90,7 @@ struct Spoiled {
     std::vector<std::string> sites;  // "n" of /LM/W3SVC/n, lowercase
 };
 
-void Spoil(const taliscom::MetabaseStore::SkippedLine& line, Spoiled& spoiled) {
+void Spoil(const metabase::SkippedLine& line, Spoiled& spoiled) {
     if (line.keyUncertain) {
         spoiled.everySite = true;
         return;
@@ -123,14 +110,6 @@ void Spoil(const taliscom::MetabaseStore::SkippedLine& line, Spoiled& spoiled) {
     }
 }
 
-bool IsNumber(const std::u16string& name) {
-    if (name.empty()) return false;
-    for (const char16_t c : name) {
-        if (c < u'0' || c > u'9') return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 MetabaseSites MetabaseSites::Read(const std::filesystem::path& file) {
@@ -140,35 +119,35 @@ MetabaseSites MetabaseSites::Read(const std::filesystem::path& file) {
         none.problems.push_back(file.string() + ": no such metabase store");
         return none;
     }
-    const auto lock = platform::FileLock::Acquire(file, false, taliscom::kOpenTimeoutMs);
-    if (!lock) {
+    const metabase::LockedRead read =
+        metabase::ReadLocked(file, false, metabase::kLockTimeoutMs);
+    if (!read.lock) {
         MetabaseSites none;
         none.problems.push_back(file.string() + ": held by another writer too long");
         return none;
     }
-    const platform::FileText read = platform::ReadWholeFile(file);
-    if (read.state != platform::FileText::State::Read) {
+    if (read.file.state != platform::FileText::State::Read) {
         MetabaseSites none;
-        none.problems.push_back(read.error.empty() ? file.string() + ": cannot be read"
-                                                   : read.error);
+        none.problems.push_back(read.file.error.empty() ? file.string() + ": cannot be read"
+                                                        : read.file.error);
         return none;
     }
-    return FromText(read.text, file.string());
+    return FromText(read.file.text, file.string());
 }
 
 MetabaseSites MetabaseSites::FromText(const std::string& content, const std::string& fileName) {
     MetabaseSites result;
     // A line that cannot be read leaves out what it may belong to, never more: the sound sites
     // are served, and none without a filter that line might have named.
-    std::vector<taliscom::MetabaseStore::SkippedLine> skipped;
-    const auto root = taliscom::MetabaseStore::ParseSkipping(content, skipped);
+    std::vector<metabase::SkippedLine> skipped;
+    const auto root = metabase::ParseSkipping(content, skipped);
     Spoiled spoiled;
     for (const auto& line : skipped) {
         result.problems.push_back(fileName + ":" + std::to_string(line.number) + ": " +
                                   line.reason + ", line skipped");
         Spoil(line, spoiled);
     }
-    Node* service = mt::FindNode(*root, {u"LM", u"W3SVC"});
+    Node* service = metabase::FindNode(*root, {u"LM", u"W3SVC"});
     if (service == nullptr) {
         result.problems.push_back(fileName + ": no key /LM/W3SVC, so no sites");
         return result;
@@ -178,17 +157,17 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
     const bool globalSound = ReadFilters(*service, serviceKey, global, result.problems);
 
     for (const auto& child : service->children) {
-        if (!IsNumber(child->name)) continue;
+        if (!metabase::IsServerNumber(child->name)) continue;
         SiteDefinition site;
-        site.key = serviceKey + "/" + taliscom::Utf16ToUtf8(child->name);
-        if (!text::EqualsIgnoreCase(String(*child, taliscom::kMdKeyType), "IIsWebServer")) {
+        site.key = serviceKey + "/" + text::Utf16ToUtf8(child->name);
+        if (!text::EqualsIgnoreCase(String(*child, metabase::kMdKeyType), "IIsWebServer")) {
             result.problems.push_back(site.key + ": KeyType is not IIsWebServer, so no site");
             continue;
         }
-        site.description = String(*child, taliscom::kMdServerComment);
+        site.description = String(*child, metabase::kMdServerComment);
         const std::string name = site.key + " (\"" + site.description + "\")";
         bool sound = true;
-        for (const auto& entry : Strings(*child, taliscom::kMdServerBindings)) {
+        for (const auto& entry : Strings(*child, metabase::kMdServerBindings)) {
             Binding binding;
             if (ParseBinding(entry, binding)) {
                 site.bindings.push_back(std::move(binding));
@@ -202,8 +181,8 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
             result.problems.push_back(name + ": no ServerBindings");
             sound = false;
         }
-        Node* rootKey = mt::FindChild(*child, u"ROOT");
-        site.root = rootKey == nullptr ? std::string() : String(*rootKey, taliscom::kMdVrPath);
+        Node* rootKey = metabase::FindChild(*child, u"ROOT");
+        site.root = rootKey == nullptr ? std::string() : String(*rootKey, metabase::kMdVrPath);
         if (site.root.empty()) {
             result.problems.push_back(name + ": no document root (Path of " + site.key + "/ROOT)");
             sound = false;
@@ -214,7 +193,7 @@ MetabaseSites MetabaseSites::FromText(const std::string& content, const std::str
             result.problems.push_back(name + ": not served, a global filter is missing");
             continue;
         }
-        const std::string number = text::ToLower(taliscom::Utf16ToUtf8(child->name));
+        const std::string number = text::ToLower(text::Utf16ToUtf8(child->name));
         if (spoiled.everySite ||
             std::find(spoiled.sites.begin(), spoiled.sites.end(), number) != spoiled.sites.end()) {
             result.problems.push_back(name +

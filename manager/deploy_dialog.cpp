@@ -64,44 +64,32 @@ void DeployDialog::Apply() {
     const std::vector<SiteEntry>& entries = catalog_.Entries();
     const bool globalChecked = view_.IsChecked(0);
     const bool globalInstalled = entries[0].installed != 0;
-    // The line count is read afresh before every step of a loop.
-    if (globalChecked && !globalInstalled) {
-        catalog_.InstallAt(filterPath_, std::nullopt);
-        if (Failed()) return;
-        for (std::size_t i = 1; i < view_.LineCount(); ++i) {
-            catalog_.RemoveAt(filterName_, view_.LineText(i));
-            if (Failed()) return;
-        }
-        OfferRestart();
-        view_.ShowArrowCursor();
-        view_.Close();
-        return;
-    }
-    if (!globalChecked && globalInstalled) {
-        catalog_.RemoveAt(filterName_, std::nullopt);
-        if (Failed()) return;
-        for (std::size_t i = 1; i < view_.LineCount(); ++i) {
-            if (!view_.IsChecked(i) || entries[i].installed != 0) continue;
-            catalog_.InstallAt(filterPath_, view_.LineText(i));
-            if (Failed()) return;
-        }
-        OfferRestart();
-        view_.ShowArrowCursor();
-        view_.Close();
-        return;
-    }
+    // A change at the global level rules the sites: turned on, it is the only place left, so the
+    // filter goes from every site; turned off, the sites keep what they have and the checked
+    // ones get it.
+    const bool globalOn = globalChecked && !globalInstalled;
+    const bool globalOff = !globalChecked && globalInstalled;
+    // The line count is read afresh before every step; the global line comes first.
     for (std::size_t i = 0; i < view_.LineCount(); ++i) {
         const bool checked = view_.IsChecked(i);
         const bool installed = entries[i].installed != 0;
-        if (checked && !installed) {
-            catalog_.InstallAt(filterPath_, view_.LineText(i));
-        } else if (!checked && installed) {
-            catalog_.RemoveAt(filterName_, view_.LineText(i));
+        // A line is named by its entry: the global line by no site at all, a site by its
+        // description as the component gave it.
+        const bool site = i > 0;
+        const SiteCatalog::SiteName place =
+            site ? SiteCatalog::SiteName(entries[i].name) : std::nullopt;
+        if (site && globalOn) {
+            catalog_.RemoveAt(filterName_, place);
+        } else if (checked && !installed) {
+            catalog_.InstallAt(filterPath_, place);
+        } else if (!checked && installed && !(site && globalOff)) {
+            catalog_.RemoveAt(filterName_, place);
         } else {
             continue;
         }
         if (Failed()) return;
     }
+    if (globalOn || globalOff) OfferRestart();
     view_.ShowArrowCursor();
     view_.Close();
 }

@@ -20,7 +20,6 @@ class DeployView {
 
     virtual void AddLine(const std::string& text, bool checked) = 0;
     virtual std::size_t LineCount() const = 0;
-    virtual std::string LineText(std::size_t line) const = 0;
     virtual bool IsChecked(std::size_t line) const = 0;
     // A greyed line keeps its mark and cannot be toggled.
     virtual void SetGreyed(std::size_t line, bool greyed) = 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hresult.h"
+#include "taliscom.h"
 
 class FilterManagerLink {
   public:

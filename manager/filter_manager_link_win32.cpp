@@ -6,6 +6,7 @@
 
 #include "filter_manager_link.h"
 #include "taliscom.h"
+#include "taliscom_idl.h"
 
 namespace {
 

@@ -162,7 +162,6 @@ class TerminalDeployView final : public DeployView {
         lines_.push_back({.text = text, .checked = checked});
     }
     std::size_t LineCount() const override { return lines_.size(); }
-    std::string LineText(std::size_t line) const override { return lines_.at(line).text; }
     bool IsChecked(std::size_t line) const override { return lines_.at(line).checked; }
     void SetGreyed(std::size_t line, bool greyed) override { lines_.at(line).greyed = greyed; }
     MessageAnswer ShowMessage(const MessageRequest& message) override {

@@ -101,15 +101,6 @@ class DialogView final : public DeployView {
     std::size_t LineCount() const override {
         return static_cast<std::size_t>(ListView_GetItemCount(list_));
     }
-    std::string LineText(std::size_t line) const override {
-        char text[1024] = {};
-        LVITEMA item{};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list_, LVM_GETITEMTEXTA, line, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
     bool IsChecked(std::size_t line) const override {
         return ListView_GetCheckState(list_, static_cast<int>(line)) != FALSE;
     }

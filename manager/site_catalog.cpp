@@ -8,7 +8,7 @@ namespace {
 
 FilterManagerLink::Text Wide(const SiteCatalog::SiteName& site) {
     if (!site) return std::nullopt;
-    return taliscom::FromNarrow(*site);
+    return text::FromNarrow(*site);
 }
 
 }  // namespace
@@ -43,28 +43,23 @@ void SiteCatalog::Refresh(const std::string& filterName) {
     const auto listed = manager_->GetVirtualServerList(&names);
     // Each site is asked in list order, then the global level.
     for (const std::u16string& name : names) {
-        const std::string narrow = taliscom::ToNarrow(name);
-        const int installed = Query(filterName, narrow);
+        const std::string narrow = text::ToNarrow(name);
+        const int installed = QueryInstalled(filterName, narrow);
         entries_.push_back({.name = narrow, .installed = installed});
     }
     if (taliscom::Failed(listed)) {
         Record(listed);
         return;
     }
-    const int installed = Query(filterName, std::nullopt);
+    const int installed = QueryInstalled(filterName, std::nullopt);
     entries_.insert(entries_.begin(), {.name = kGlobalLabel, .installed = installed});
 }
 
+// A failing question never ends the program.
 int SiteCatalog::QueryInstalled(const std::string& filterName, const SiteName& site) {
-    if (!HasManager()) return 0;
-    return Query(filterName, site);
-}
-
-// A failing question reads as not installed and records its text; it never ends the program.
-int SiteCatalog::Query(const std::string& filterName, const SiteName& site) {
     std::int16_t installed = 0;
     const auto result =
-        manager_->IsWebFilterInstalled(taliscom::FromNarrow(filterName), Wide(site), &installed);
+        manager_->IsWebFilterInstalled(text::FromNarrow(filterName), Wide(site), &installed);
     if (taliscom::Failed(result)) {
         Record(result);
         return 0;
@@ -74,7 +69,7 @@ int SiteCatalog::Query(const std::string& filterName, const SiteName& site) {
 
 void SiteCatalog::InstallAt(const std::string& filterPath, const SiteName& site) {
     if (!HasManager()) return;
-    const auto result = manager_->AddWebFilter(taliscom::FromNarrow(filterPath), Wide(site));
+    const auto result = manager_->AddWebFilter(text::FromNarrow(filterPath), Wide(site));
     if (taliscom::Failed(result)) Record(result);
 }
 
@@ -82,6 +77,6 @@ void SiteCatalog::RemoveAt(const std::string& filterName, const SiteName& site) 
     if (!HasManager()) return;
     // The global entry's label names the global level, even when a site carries the same name.
     const SiteName target = site && *site == kGlobalLabel ? std::nullopt : site;
-    const auto result = manager_->RemoveWebFilter(taliscom::FromNarrow(filterName), Wide(target));
+    const auto result = manager_->RemoveWebFilter(text::FromNarrow(filterName), Wide(target));
     if (taliscom::Failed(result)) Record(result);
 }

@@ -37,7 +37,6 @@ class SiteCatalog {
     // failed.
     std::string LastError() const { return lastError_; }
     void Refresh(const std::string& filterName);
-    int QueryInstalled(const std::string& filterName, const SiteName& site);
     void InstallAt(const std::string& filterPath, const SiteName& site);
     void RemoveAt(const std::string& filterName, const SiteName& site);
 
@@ -45,7 +44,9 @@ class SiteCatalog {
 
   private:
     bool HasManager();
-    int Query(const std::string& filterName, const SiteName& site);
+    // The component's answer (nonzero: installed); a failing question reads as not installed
+    // and records its text.
+    int QueryInstalled(const std::string& filterName, const SiteName& site);
     void Record(FilterManagerLink::HResult code);
 
     ComApartment apartment_;

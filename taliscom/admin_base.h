@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "hresult.h"
+#include "metabase/metabase_tree.h"
 
 namespace taliscom {
 
@@ -19,25 +20,23 @@ inline constexpr std::uint32_t kPermissionWrite = 2;    // METADATA_PERMISSION_W
 inline constexpr std::uint32_t kOpenTimeoutMs = 1000;
 inline constexpr std::size_t kMaxNameLength = 256;  // METADATA_MAX_NAME_LEN
 
-// Data types.
-inline constexpr std::uint32_t kAllMetadata = 0;     // ALL_METADATA
-inline constexpr std::uint32_t kDwordMetadata = 1;   // DWORD_METADATA
-inline constexpr std::uint32_t kStringMetadata = 2;  // STRING_METADATA
-inline constexpr std::uint32_t kBinaryMetadata = 3;  // BINARY_METADATA
-inline constexpr std::uint32_t kExpandSzMetadata = 4;
-inline constexpr std::uint32_t kMultiSzMetadata = 5;
-
-// Property identifiers (iiscnfg.h) and values.
-inline constexpr std::uint32_t kMdKeyType = 1002;          // MD_KEY_TYPE
-inline constexpr std::uint32_t kMdServerComment = 1015;    // MD_SERVER_COMMENT
-inline constexpr std::uint32_t kMdServerBindings = 1023;   // MD_SERVER_BINDINGS
-inline constexpr std::uint32_t kMdFilterLoadOrder = 2040;  // MD_FILTER_LOAD_ORDER
-inline constexpr std::uint32_t kMdFilterImagePath = 2041;  // MD_FILTER_IMAGE_PATH
-inline constexpr std::uint32_t kMdFilterState = 2042;      // MD_FILTER_STATE
-inline constexpr std::uint32_t kMdFilterStateLoaded = 1;   // MD_FILTER_STATE_LOADED
-inline constexpr std::uint32_t kMdVrPath = 3001;           // MD_VR_PATH
-inline constexpr std::uint32_t kNoAttributes = 0;          // METADATA_NO_ATTRIBUTES
-inline constexpr std::uint32_t kUserTypeServer = 1;        // IIS_MD_UT_SERVER
+// The data types and property identifiers are the metabase's own, as its stand-in keeps them.
+using metabase::kAllMetadata;
+using metabase::kBinaryMetadata;
+using metabase::kDwordMetadata;
+using metabase::kExpandSzMetadata;
+using metabase::kMdFilterImagePath;
+using metabase::kMdFilterLoadOrder;
+using metabase::kMdFilterState;
+using metabase::kMdFilterStateLoaded;
+using metabase::kMdKeyType;
+using metabase::kMdServerBindings;
+using metabase::kMdServerComment;
+using metabase::kMdVrPath;
+using metabase::kMultiSzMetadata;
+using metabase::kNoAttributes;
+using metabase::kStringMetadata;
+using metabase::kUserTypeServer;
 
 // METADATA_RECORD, field for field.
 struct MetadataRecord {

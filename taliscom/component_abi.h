@@ -1,31 +1,19 @@
-// How calls reach the component where there is no COM (Linux): C++ objects whose virtual
-// functions have the slots, arguments and result codes of the COM interfaces, handed out by the
-// component's exported DllGetClassObject. IFilterManager has no IDispatch slots here: its four
-// methods follow those of IUnknown. Texts are UTF-16, null for an absent string.
+// How calls reach the component where there is no COM (Linux), beyond what a client sees in
+// taliscom.h (IUnknown, IFilterManager): the class factory, the error information and the
+// component's exports, with the slots, arguments and result codes of their COM counterparts.
 #pragma once
 
 #ifdef _WIN32
 #error "On Windows the component is a COM server; use the COM interfaces"
 #endif
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "hresult.h"
 #include "identifiers.h"
+#include "taliscom.h"
 
 namespace taliscom::abi {
-
-class IUnknown {
-  public:
-    virtual HResult QueryInterface(const Guid& iid, void** object) = 0;
-    virtual std::uint32_t AddRef() = 0;
-    virtual std::uint32_t Release() = 0;
-
-  protected:
-    ~IUnknown() = default;
-};
 
 class IClassFactory : public IUnknown {
   public:
@@ -34,22 +22,6 @@ class IClassFactory : public IUnknown {
 
   protected:
     ~IClassFactory() = default;
-};
-
-class IFilterManager : public IUnknown {
-  public:
-    virtual HResult AddWebFilter(const char16_t* FilterPath, const char16_t* ServerDescription) = 0;
-    virtual HResult RemoveWebFilter(const char16_t* FilterName,
-                                    const char16_t* ServerDescription) = 0;
-    // The descriptions, replacing what the vector held; it belongs to the caller.
-    virtual HResult GetVirtualServerList(std::vector<std::u16string>* pServerList) = 0;
-    // VARIANT_TRUE (-1) or VARIANT_FALSE (0).
-    virtual HResult IsWebFilterInstalled(const char16_t* FilterName,
-                                         const char16_t* ServerDescription,
-                                         std::int16_t* IsInstalled) = 0;
-
-  protected:
-    ~IFilterManager() = default;
 };
 
 class ISupportErrorInfo : public IUnknown {

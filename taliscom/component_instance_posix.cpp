@@ -1,5 +1,4 @@
 #include "component_abi.h"
-#include "component_instance.h"
 #include "platform/registry.h"
 #include "platform/shared_library.h"
 

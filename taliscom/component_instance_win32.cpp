@@ -1,7 +1,8 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include "component_instance.h"
+#include "identifiers.h"
+#include "taliscom.h"
 
 namespace taliscom {
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-namespace taliscom {
+#include "taliscom.h"
 
-using HResult = std::int32_t;
+namespace taliscom {
 
 constexpr HResult MakeHResult(std::uint32_t code) { return static_cast<HResult>(code); }
 // HRESULT_FROM_WIN32.
@@ -14,8 +14,6 @@ constexpr HResult HResultFromWin32(long code) {
     return code <= 0 ? static_cast<HResult>(code)
                      : MakeHResult((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u);
 }
-constexpr bool Failed(HResult result) { return result < 0; }
-constexpr bool Succeeded(HResult result) { return result >= 0; }
 
 namespace hr {
 inline constexpr HResult kOk = 0;                                       // S_OK

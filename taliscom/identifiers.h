@@ -1,26 +1,15 @@
-// The component's identifiers, as text and as portable GUIDs.
+// The identifiers the component uses beside FilterManager's own (taliscom.h), as text and as
+// portable GUIDs.
 #pragma once
 
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "taliscom.h"
+
 namespace taliscom {
 
-// Same layout as the Windows GUID.
-struct Guid {
-    std::uint32_t data1;
-    std::uint16_t data2;
-    std::uint16_t data3;
-    std::uint8_t data4[8];
-    friend bool operator==(const Guid&, const Guid&) = default;
-};
-
-inline constexpr Guid kClsidFilterManager = {
-    0x9E5D60B0, 0x96C5, 0x4B84, {0xA8, 0x9D, 0xF1, 0x32, 0xBC, 0xEB, 0xDC, 0x87}};
-inline constexpr Guid kIidFilterManager = {
-    0x8052A5C1, 0x7FBA, 0x492F, {0x96, 0xBD, 0x62, 0x00, 0x8D, 0xFA, 0x32, 0x6C}};
 // Standard COM interfaces.
 inline constexpr Guid kIidUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

@@ -6,7 +6,7 @@ namespace taliscom {
 
 bool FilterManager::ProbeLibrary(std::u16string_view path) {
     if (path.empty()) return false;
-    return platform::SharedLibrary(ToNativePath(path)).Loaded();
+    return platform::SharedLibrary(text::ToNativePath(path)).Loaded();
 }
 
 }  // namespace taliscom

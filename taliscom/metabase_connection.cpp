@@ -12,26 +12,7 @@ constexpr std::uint32_t kRead = kPermissionRead;
 constexpr std::uint32_t kWrite = kPermissionWrite;
 constexpr std::uint32_t kReadWrite = kPermissionRead | kPermissionWrite;
 
-bool IsDecimal(std::u16string_view name) {
-    if (name.empty()) return false;
-    for (const char16_t c : name) {
-        if (c < u'0' || c > u'9') return false;
-    }
-    return true;
-}
-
 bool IsInsufficientBuffer(HResult result) { return (result & 0xFFFF) == 122; }
-
-std::vector<std::u16string> SplitAtCommas(std::u16string_view text) {
-    std::vector<std::u16string> entries;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = text.find(u',', start);
-        entries.emplace_back(text.substr(start, comma - start));
-        if (comma == std::u16string_view::npos) return entries;
-        start = comma + 1;
-    }
-}
 
 // Closes a metabase key when it goes out of scope.
 class KeyGuard {
@@ -146,7 +127,7 @@ void MetabaseConnection::ForEachServer(const std::function<bool(const std::u16st
     for (std::uint32_t index = 0;; ++index) {
         char16_t name[kMaxNameLength] = {};
         if (Failed(metabase_->EnumKeys(kMasterRootHandle, service.c_str(), name, index))) return;
-        if (!IsDecimal(name)) continue;
+        if (!metabase::IsServerNumber(name)) continue;
         if (!visit(ServerNumber(name))) return;
     }
 }
@@ -170,7 +151,7 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
                                            std::u16string& serverPath) {
     serverPath.clear();
     if (const HResult result = Connect(); Failed(result)) return result;
-    const std::u16string wanted = FoldLower(description);
+    const std::u16string wanted = text::FoldLower(description);
     if (wanted.empty()) {
         serverPath = kWebService;
         return hr::kOk;
@@ -206,7 +187,7 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
             outcome = result;
             return false;
         }
-        const std::u16string found = FoldLower(buffer.substr(0, buffer.find(u'\0')));
+        const std::u16string found = text::FoldLower(buffer.substr(0, buffer.find(u'\0')));
         if (found == wanted) {
             serverPath = path;
             outcome = hr::kOk;
@@ -256,8 +237,8 @@ bool MetabaseConnection::IsFilterInstalled(std::u16string_view filterName,
     if (FindServerPath(description, serverPath) != hr::kOk) return false;
     const std::u16string order = ReadFilterLoadOrder(serverPath);
     if (order.empty() || filterName.empty()) return false;
-    const std::u16string name = FoldLower(filterName);
-    for (const auto& entry : SplitAtCommas(FoldLower(order))) {
+    const std::u16string name = text::FoldLower(filterName);
+    for (const auto& entry : metabase::SplitLoadOrder(text::FoldLower(order))) {
         if (entry == name) return true;
     }
     return false;
@@ -275,7 +256,7 @@ bool MetabaseConnection::RemoveFilter(std::u16string_view serverPath,
     const std::u16string& order = *read;
     if (!order.empty()) {
         std::u16string rebuilt;
-        for (const auto& entry : SplitAtCommas(order)) {
+        for (const auto& entry : metabase::SplitLoadOrder(order)) {
             if (entry.empty() || entry == filterName) continue;
             if (!rebuilt.empty()) rebuilt += u",";
             rebuilt += entry;
@@ -349,7 +330,7 @@ bool MetabaseConnection::IsFilterPresent(std::u16string_view serverPath,
         return true;
     }
     if (opened != hr::kPathNotFound) return true;
-    for (const auto& entry : SplitAtCommas(ReadFilterLoadOrder(serverPath))) {
+    for (const auto& entry : metabase::SplitLoadOrder(ReadFilterLoadOrder(serverPath))) {
         if (entry == filterName) return true;
     }
     return false;

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "metabase_tree.h"
+#include "metabase/metabase_text.h"
+#include "metabase/store_file.h"
 #include "wide_text.h"
 
 namespace taliscom {
 
-using namespace metabase_tree;
+using namespace metabase;
 
 MetabaseStore::MetabaseStore(std::filesystem::path file) : file_(std::move(file)) {}
 
@@ -35,8 +36,8 @@ bool MetabaseStore::Resolve(MetadataHandle handle, const char16_t* path,
     return true;
 }
 
-std::unique_ptr<Node> MetabaseStore::Load(HResult& failure) const {
-    const platform::FileText file = platform::ReadWholeFile(file_);
+std::unique_ptr<Node> MetabaseStore::Load(const platform::FileText& file,
+                                          HResult& failure) const {
     if (file.state == platform::FileText::State::Missing) return std::make_unique<Node>();
     if (file.state == platform::FileText::State::Unreadable) {
         std::fprintf(stderr, "metabase file %s\n", file.error.c_str());
@@ -54,12 +55,14 @@ std::unique_ptr<Node> MetabaseStore::Load(HResult& failure) const {
 
 template <typename Operation>
 HResult MetabaseStore::WithTree(MetadataHandle handle, bool writing, Operation&& operation) {
-    std::unique_ptr<platform::FileLock> transient;
-    if (handle == kMasterRootHandle) {
-        if (handles_.empty()) {
-            transient = platform::FileLock::Acquire(file_, writing, kOpenTimeoutMs);
-            if (!transient) return hr::kPathBusy;
-        } else if (writing) {
+    // Without an open handle the operation takes the lock for its own duration; with one, the
+    // handles hold it already.
+    LockedRead read;
+    if (handle == kMasterRootHandle && handles_.empty()) {
+        read = ReadLocked(file_, writing, kOpenTimeoutMs);
+        if (!read.lock) return hr::kPathBusy;
+    } else if (handle == kMasterRootHandle) {
+        if (writing) {
             bool exclusive = false;
             for (const auto& [number, open] : handles_) {
                 exclusive = exclusive || (open.access & kPermissionWrite) != 0;
@@ -71,8 +74,9 @@ HResult MetabaseStore::WithTree(MetadataHandle handle, bool writing, Operation&&
         if (found == handles_.end()) return hr::kInvalidHandle;
         if (writing && (found->second.access & kPermissionWrite) == 0) return hr::kAccessDenied;
     }
+    if (!read.lock) read.file = platform::ReadWholeFile(file_);
     HResult failure = hr::kOk;
-    const std::unique_ptr<Node> root = Load(failure);
+    const std::unique_ptr<Node> root = Load(read.file, failure);
     if (!root) return failure;
     bool changed = false;
     const HResult result = operation(*root, changed);
@@ -92,13 +96,13 @@ HResult MetabaseStore::OpenKey(MetadataHandle handle, const char16_t* path, std:
     HResult failure = hr::kOk;
     if (!Resolve(handle, path, names, failure)) return failure;
     const bool writing = (access & kPermissionWrite) != 0;
-    auto lock = platform::FileLock::Acquire(file_, writing, timeoutMs);
-    if (!lock) return hr::kPathBusy;
-    const std::unique_ptr<Node> root = Load(failure);
+    LockedRead read = ReadLocked(file_, writing, timeoutMs);
+    if (!read.lock) return hr::kPathBusy;
+    const std::unique_ptr<Node> root = Load(read.file, failure);
     if (!root) return failure;
     if (FindNode(*root, names) == nullptr) return hr::kPathNotFound;
     const MetadataHandle number = nextHandle_++;
-    handles_[number] = OpenHandle{std::move(names), access, std::move(lock)};
+    handles_[number] = OpenHandle{std::move(names), access, std::move(read.lock)};
     *newHandle = number;
     return hr::kOk;
 }
@@ -134,26 +138,24 @@ HResult MetabaseStore::GetData(MetadataHandle handle, const char16_t* path, Meta
     return WithTree(handle, false, [&](Node& root, bool&) {
         Node* node = FindNode(root, names);
         if (node == nullptr) return hr::kPathNotFound;
-        for (const Property& property : node->properties) {
-            if (property.identifier != record->identifier) continue;
-            if ((record->dataType != kAllMetadata && record->dataType != property.dataType) ||
-                (record->userType != 0 && record->userType != property.userType)) {
-                return hr::kDataNotFound;
-            }
-            const auto size = static_cast<std::uint32_t>(property.data.size());
-            // A missing buffer counts as one of no bytes.
-            if (record->data == nullptr || record->dataLength < size) {
-                if (requiredLength != nullptr) *requiredLength = size;
-                return hr::kInsufficientBuffer;
-            }
-            if (size > 0) std::memcpy(record->data, property.data.data(), size);
-            record->dataLength = size;
-            record->dataType = property.dataType;
-            record->userType = property.userType;
-            record->attributes = property.attributes;
-            return hr::kOk;
+        const Property* property = FindProperty(*node, record->identifier);
+        if (property == nullptr ||
+            (record->dataType != kAllMetadata && record->dataType != property->dataType) ||
+            (record->userType != 0 && record->userType != property->userType)) {
+            return hr::kDataNotFound;
         }
-        return hr::kDataNotFound;
+        const auto size = static_cast<std::uint32_t>(property->data.size());
+        // A missing buffer counts as one of no bytes.
+        if (record->data == nullptr || record->dataLength < size) {
+            if (requiredLength != nullptr) *requiredLength = size;
+            return hr::kInsufficientBuffer;
+        }
+        if (size > 0) std::memcpy(record->data, property->data.data(), size);
+        record->dataLength = size;
+        record->dataType = property->dataType;
+        record->userType = property->userType;
+        record->attributes = property->attributes;
+        return hr::kOk;
     });
 }
 
@@ -227,7 +229,7 @@ HResult MetabaseStore::DeleteKey(MetadataHandle handle, const char16_t* path) {
         Node* parent = FindNode(root, names, names.size() - 1);
         if (parent == nullptr) return hr::kPathNotFound;
         for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-            if (EqualsFolded((*it)->name, names.back())) {
+            if (text::EqualsFolded((*it)->name, names.back())) {
                 parent->children.erase(it);
                 changed = true;
                 return hr::kOk;

@@ -1,7 +1,7 @@
 // The stand-in metabase: a persistent store that behaves as the IIS metabase does for the seven
 // operations of AdminBase. It lives in one human-readable text file (format in the README and in
-// metabase_store.cpp) that is read afresh by every operation and replaced atomically by every
-// change. An open handle holds a lock on "<file>.lock": shared for reading, exclusive for
+// metabase/metabase_text.cpp) that is read afresh by every operation and replaced atomically by
+// every change. An open handle holds a lock on "<file>.lock": shared for reading, exclusive for
 // writing, so no writer runs beside another handle, in this process or another; OpenKey waits
 // up to its time-out for a conflicting handle and then fails with ERROR_PATH_BUSY. Operations on
 // the master root handle take the lock for their own duration.
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "admin_base.h"
+#include "metabase/metabase_tree.h"
 #include "platform/locked_text_file.h"
 
 namespace taliscom {
@@ -40,46 +41,7 @@ class MetabaseStore : public AdminBase {
 
     const std::filesystem::path& File() const { return file_; }
 
-    struct Property {
-        std::uint32_t identifier = 0;
-        std::uint32_t attributes = 0;
-        std::uint32_t userType = 0;
-        std::uint32_t dataType = 0;
-        std::vector<unsigned char> data;
-    };
-    struct Node {
-        std::u16string name;
-        std::vector<Property> properties;
-        std::vector<std::unique_ptr<Node>> children;
-    };
-    // Keys deeper than this are refused (IIS paths are a few levels deep); it also bounds the
-    // recursion of every walk over the tree.
-    static constexpr std::size_t kMaxKeyDepth = 64;
-
-    // The file's text for a tree and back. Parse gives null, with error "line N: reason", for a
-    // text that does not parse whole: such a store is refused, never rewritten.
-    static std::string Format(const Node& root);
-    static std::unique_ptr<Node> Parse(const std::string& text, std::string& error);
-
-    // A line that a reader going on without it skipped: its number (from 1), why, and the key
-    // it stands in as written ("" before the first key). A line that looks like a key but is
-    // none leaves the key it stands in uncertain, and says so.
-    struct SkippedLine {
-        std::size_t number = 0;
-        std::string reason;
-        std::string key;
-        bool keyUncertain = false;
-    };
-    // For readers only (never for a store about to be rewritten): parses what it can, skips
-    // the rest and lists it. Comments are skipped silently.
-    static std::unique_ptr<Node> ParseSkipping(const std::string& text,
-                                               std::vector<SkippedLine>& skipped);
-
   private:
-    // Parse with `skipped` null, ParseSkipping with it.
-    static std::unique_ptr<Node> ParseLines(const std::string& text, std::string& error,
-                                            std::vector<SkippedLine>* skipped);
-
     struct OpenHandle {
         std::vector<std::u16string> path;
         std::uint32_t access = 0;
@@ -88,9 +50,9 @@ class MetabaseStore : public AdminBase {
     // Resolves handle + path to the key's names from the root; false for an unknown handle.
     bool Resolve(MetadataHandle handle, const char16_t* path, std::vector<std::u16string>& out,
                  HResult& failure) const;
-    // The store's tree: empty for a missing file; null, with the failure to give, for one that
-    // cannot be read or parsed (reported on stderr).
-    std::unique_ptr<Node> Load(HResult& failure) const;
+    // The tree of the file as read: empty for a missing file; null, with the failure to give,
+    // for one that cannot be read or parsed (reported on stderr).
+    std::unique_ptr<metabase::Node> Load(const platform::FileText& file, HResult& failure) const;
     // Runs an operation with the file's tree under the right lock.
     template <typename Operation>
     HResult WithTree(MetadataHandle handle, bool writing, Operation&& operation);

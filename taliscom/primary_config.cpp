@@ -29,11 +29,11 @@ std::u16string FilterBaseName(std::u16string_view filterPath) {
 
 std::u16string LocatePrimaryConfig(std::u16string_view filterPath) {
     const std::string installFolder =
-        install_location::ReadInstallFolder(ToNarrow(FilterBaseName(filterPath)));
+        install_location::ReadInstallFolder(text::ToNarrow(FilterBaseName(filterPath)));
     const auto slash = filterPath.rfind(kSeparator);
     const std::u16string_view moduleFolder =
         slash == std::u16string_view::npos ? std::u16string_view() : filterPath.substr(0, slash);
-    return install_location::PrimaryConfigPath<char16_t>(FromNarrow(installFolder), moduleFolder);
+    return install_location::PrimaryConfigPath<char16_t>(text::FromNarrow(installFolder), moduleFolder);
 }
 
 std::u16string ReadPrimaryConfigValue(const std::u16string& configPath, std::u16string_view section,
@@ -48,9 +48,9 @@ std::u16string ReadPrimaryConfigValue(const std::u16string& configPath, std::u16
         reinterpret_cast<const wchar_t*>(configPath.c_str()));
     std::u16string value(reinterpret_cast<const char16_t*>(buffer), length);
 #else
-    const std::u16string value = Utf8ToUtf16(
-        platform::ReadProfileString(Utf16ToUtf8(configPath), Utf16ToUtf8(section).c_str(),
-                                    Utf16ToUtf8(key).c_str(), "default", kBuffer));
+    const std::u16string value = text::Utf8ToUtf16(
+        platform::ReadProfileString(text::Utf16ToUtf8(configPath), text::Utf16ToUtf8(section).c_str(),
+                                    text::Utf16ToUtf8(key).c_str(), "default", kBuffer));
 #endif
     return value == u"default" ? std::u16string() : value;
 }

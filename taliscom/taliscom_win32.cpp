@@ -252,7 +252,7 @@ bool ModulePath(std::wstring& path) {
 }
 
 std::string Narrow(const std::wstring& text) {
-    return ToNarrow(std::u16string(text.begin(), text.end()));
+    return text::ToNarrow(std::u16string(text.begin(), text.end()));
 }
 
 }  // namespace

@@ -176,11 +176,11 @@ TEST(FilterConfig, RuleTestsCombineTheirValues) {
     folder.Write("url_whitelist.txt", "imgserver/private/\n");
     folder.Write("client_blacklist.txt", "bad.host\n");
     const auto config = Loaded(folder);
-    EXPECT_TRUE(config->IsReferrerWhiteListed("IMGSERVER", "imgserver"));
-    EXPECT_FALSE(config->IsReferrerWhiteListed("imgserver2", "imgserver"));
-    EXPECT_TRUE(config->IsReferrerWhiteListed("a.friend.org", "imgserver"));
-    EXPECT_TRUE(config->IsUrlWhiteListed("imgserver", "/private/a.gif"));
-    EXPECT_FALSE(config->IsUrlWhiteListed("server", "/private/a.gif"));
+    EXPECT_TRUE(config->ReferrerLists("IMGSERVER", "imgserver").white);
+    EXPECT_FALSE(config->ReferrerLists("imgserver2", "imgserver").white);
+    EXPECT_TRUE(config->ReferrerLists("a.friend.org", "imgserver").white);
+    EXPECT_TRUE(config->UrlLists("imgserver", "/private/a.gif").white);
+    EXPECT_FALSE(config->UrlLists("server", "/private/a.gif").white);
     EXPECT_TRUE(config->IsClientBlackListed("1.2.3.4", "x.BAD.host"));
     EXPECT_FALSE(config->IsClientBlackListed("1.2.3.4", ""));
 }

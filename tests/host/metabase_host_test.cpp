@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "component_abi.h"
 #include "host_process.h"
 #include "http_client.h"
 #include "platform/registry.h"
-#include "taliscom.h"
 #include "temp_folder.h"
 #include "wide_text.h"
 
@@ -94,7 +94,7 @@ class MetabaseHostTest : public testing::Test {
 };
 
 TEST_F(MetabaseHostTest, ServesWhatTheStoreSaysAndTakesChangesAtRestart) {
-    const std::u16string module = taliscom::Utf8ToUtf16(folder.PathOf("pixwall/pixwall.so"));
+    const std::u16string module = text::Utf8ToUtf16(folder.PathOf("pixwall/pixwall.so"));
     ASSERT_EQ(manager->AddWebFilter(module.c_str(), u"Shop"), taliscom::hr::kOk);
 
     HostProcess host({"--threads", "2", "--timeout", "5"}, 2);  // the store from the environment
@@ -131,7 +131,7 @@ TEST_F(MetabaseHostTest, ServesWhatTheStoreSaysAndTakesChangesAtRestart) {
 }
 
 TEST_F(MetabaseHostTest, ASiteWhoseFilterCannotLoadIsNotServed) {
-    const std::u16string missing = taliscom::Utf8ToUtf16(folder.PathOf("pixwall/pixwall.so"));
+    const std::u16string missing = text::Utf8ToUtf16(folder.PathOf("pixwall/pixwall.so"));
     ASSERT_EQ(manager->AddWebFilter(missing.c_str(), u"Shop"), taliscom::hr::kOk);
     fs::remove(folder.PathOf("pixwall/pixwall.so"));
     {

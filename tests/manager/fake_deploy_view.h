@@ -25,7 +25,6 @@ class FakeDeployView final : public DeployView {
         lines.push_back({.text = text, .checked = checked});
     }
     std::size_t LineCount() const override { return lines.size(); }
-    std::string LineText(std::size_t line) const override { return lines.at(line).text; }
     bool IsChecked(std::size_t line) const override { return lines.at(line).checked; }
     void SetGreyed(std::size_t line, bool greyed) override { lines.at(line).greyed = greyed; }
     MessageAnswer ShowMessage(const MessageRequest& message) override;

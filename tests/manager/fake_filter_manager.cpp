@@ -3,7 +3,7 @@
 #include "wide_text.h"
 
 std::string Show(const FilterManagerLink::Text& text) {
-    return text ? "\"" + taliscom::Utf16ToUtf8(*text) + "\"" : "null";
+    return text ? "\"" + text::Utf16ToUtf8(*text) + "\"" : "null";
 }
 
 FilterManagerLink::HResult FakeFilterManager::Log(const std::string& call) {
@@ -14,7 +14,7 @@ FilterManagerLink::HResult FakeFilterManager::Log(const std::string& call) {
 
 namespace {
 std::string Place(const FilterManagerLink::Text& site) {
-    return site ? taliscom::Utf16ToUtf8(*site) : "";
+    return site ? text::Utf16ToUtf8(*site) : "";
 }
 }  // namespace
 

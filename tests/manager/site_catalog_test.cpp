@@ -133,13 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                             c.RemoveAt("pixwall", "Blog");
                         },
                     .calls = {"RemoveWebFilter(\"pixwall\", \"Shop\")",
-                              "RemoveWebFilter(\"pixwall\", \"Blog\")"}},
-        CatalogCase{
-            .name = "QueryInstalledGivesTheComponentsAnswer",
-            .installed = {{"", -1}},
-            .operation =
-                [](SiteCatalog& c) { EXPECT_EQ(c.QueryInstalled("pixwall", std::nullopt), -1); },
-            .calls = {"IsWebFilterInstalled(\"pixwall\", null)"}}),
+                              "RemoveWebFilter(\"pixwall\", \"Blog\")"}}),
     [](const testing::TestParamInfo<CatalogCase>& info) { return std::string(info.param.name); });
 
 TEST(SiteCatalog, WithoutTheComponentEveryOperationReportsItUnregistered) {
@@ -147,7 +141,6 @@ TEST(SiteCatalog, WithoutTheComponentEveryOperationReportsItUnregistered) {
     EXPECT_EQ(catalog.LastError(), SiteCatalog::kNotRegisteredMessage);
     const std::vector<std::function<void()>> operations = {
         [&] { catalog.Refresh("pixwall"); },
-        [&] { EXPECT_EQ(catalog.QueryInstalled("pixwall", "Shop"), 0); },
         [&] { catalog.InstallAt("/p", std::nullopt); },
         [&] { catalog.RemoveAt("pixwall", std::nullopt); }};
     for (const auto& operation : operations) {

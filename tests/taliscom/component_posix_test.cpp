@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "component_abi.h"
+#include "metabase/store_file.h"
 #include "platform/registry.h"
 #include "registry_fixture.h"
-#include "store_file.h"
 #include "taliscom.h"
 #include "wide_text.h"
 
@@ -49,11 +50,11 @@ class ComponentTest : public testing::Test {
                      "[/lm/w3svc/1]\n1015 STRING \"Default Web Site\"\n"
                      "[/lm/w3svc/2]\n1015 STRING \"Shop\"\n");
         folder.Write("corvane.ini", "[settings]\nfiltername=pixwall\n");
-        ::setenv(kMetabaseFileVariable, folder.PathOf("metabase.txt").c_str(), 1);
+        ::setenv(metabase::kMetabaseFileVariable, folder.PathOf("metabase.txt").c_str(), 1);
         platform::SetRegistryString(platform::RegistryRoot::LocalMachine,
                                     "software\\orlentek\\pixwall", "install_dir", folder.Path());
     }
-    void TearDown() override { ::unsetenv(kMetabaseFileVariable); }
+    void TearDown() override { ::unsetenv(metabase::kMetabaseFileVariable); }
 
     tabi::IFilterManager* Create() {
         tabi::IFilterManager* manager = nullptr;
@@ -101,7 +102,7 @@ TEST_F(ComponentTest, CallsEveryMethodThroughTheInterface) {
     ASSERT_EQ(CallExport("DllRegisterServer"), hr::kOk);
     tabi::IFilterManager* manager = Create();
     ASSERT_NE(manager, nullptr);
-    const std::u16string filter = Utf8ToUtf16(PIXWALL_MODULE);
+    const std::u16string filter = text::Utf8ToUtf16(PIXWALL_MODULE);
 
     std::vector<std::u16string> sites = {u"stale"};
     ASSERT_EQ(manager->GetVirtualServerList(&sites), hr::kOk);
@@ -198,7 +199,7 @@ TEST_F(ComponentTest, ClassObjectAndUnloading) {
 
 TEST_F(ComponentTest, AnUnreachableMetabaseGivesAnEmptyListAndNotInstalled) {
     ASSERT_EQ(CallExport("DllRegisterServer"), hr::kOk);
-    ::unsetenv(kMetabaseFileVariable);
+    ::unsetenv(metabase::kMetabaseFileVariable);
     tabi::IFilterManager* manager = Create();
     ASSERT_NE(manager, nullptr);
     std::vector<std::u16string> sites = {u"stale"};

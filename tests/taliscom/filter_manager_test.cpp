@@ -49,7 +49,7 @@ struct ManagerSetup {
     explicit ManagerSetup(const std::string& store, const std::string& configuredName = "pixwall")
         : metabase(store) {
         const char sep = platform::kPathSeparator;
-        filterPath = Utf8ToUtf16(metabase.Folder().Path() + sep + "pixwall.dll");
+        filterPath = text::Utf8ToUtf16(metabase.Folder().Path() + sep + "pixwall.dll");
         metabase.Folder().Write("corvane.ini", "[settings]\nfiltername=" + configuredName + "\n");
     }
     FilterManager Manager(Metabase kind = Metabase::Store) const {
@@ -74,7 +74,7 @@ std::string Describe(const MethodResult& result) {
     char code[16];
     std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(result.code));
     return std::string(code) +
-           (result.errorText.empty() ? "" : " " + Utf16ToUtf8(result.errorText));
+           (result.errorText.empty() ? "" : " " + text::Utf16ToUtf8(result.errorText));
 }
 
 std::string Installed(const std::string& name, const std::string& place) {
@@ -244,7 +244,7 @@ TEST(FilterManager, TheFilterNameComesFromTheConfigurationNotTheCaller) {
     EXPECT_THAT(after, testing::HasSubstr("[/lm/w3svc/2/Filters/configured]"));
     // The module path is written exactly as the caller passed it.
     std::string escaped;
-    for (const char c : Utf16ToUtf8(setup.filterPath)) {
+    for (const char c : text::Utf16ToUtf8(setup.filterPath)) {
         if (c == '\\') escaped.push_back('\\');
         escaped.push_back(c);
     }
@@ -289,8 +289,8 @@ TEST(FilterManager, ListsTheSitesOrNothingWhenUnreachable) {
 TEST(FilterManager, ProbesRealLibraries) {
     TempFolder folder;
     folder.Write("not-a-library.dll", "text, not code");
-    EXPECT_FALSE(FilterManager::ProbeLibrary(Utf8ToUtf16(folder.PathOf("not-a-library.dll"))));
-    EXPECT_FALSE(FilterManager::ProbeLibrary(Utf8ToUtf16(folder.PathOf("missing.dll"))));
+    EXPECT_FALSE(FilterManager::ProbeLibrary(text::Utf8ToUtf16(folder.PathOf("not-a-library.dll"))));
+    EXPECT_FALSE(FilterManager::ProbeLibrary(text::Utf8ToUtf16(folder.PathOf("missing.dll"))));
     EXPECT_FALSE(FilterManager::ProbeLibrary(u""));
     std::string module = PIXWALL_MODULE;
 #ifdef _WIN32
@@ -298,7 +298,7 @@ TEST(FilterManager, ProbesRealLibraries) {
     for (char& c : module) c = c == '/' ? '\\' : c;
     module = "Z:" + module;
 #endif
-    EXPECT_TRUE(FilterManager::ProbeLibrary(Utf8ToUtf16(module)));
+    EXPECT_TRUE(FilterManager::ProbeLibrary(text::Utf8ToUtf16(module)));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ bool Work(const MetabaseFixture& fixture, const std::string& who, const char16_t
     MetabaseStore store(fixture.File());
     bool ok = true;
     for (int i = 0; i < kRounds; ++i) {
-        const std::u16string name = Utf8ToUtf16(who + std::to_string(i));
+        const std::u16string name = text::Utf8ToUtf16(who + std::to_string(i));
         ok = Retry([&] { return connection.AddFilter(site, name, u"/x/" + name + u".so"); }) && ok;
         ok = Retry([&] {
                  MetadataHandle key = 0;
@@ -62,8 +62,8 @@ TEST(MetabaseConcurrency, TwoProcessesLoseNothing) {
         parentOrder += (i ? ",p" : "p") + std::to_string(i);
         childOrder += (i ? ",c" : "c") + std::to_string(i);
     }
-    EXPECT_EQ(Utf16ToUtf8(connection.ReadFilterLoadOrder(u"/lm/w3svc/1")), parentOrder);
-    EXPECT_EQ(Utf16ToUtf8(connection.ReadFilterLoadOrder(u"/lm/w3svc/2")), childOrder);
+    EXPECT_EQ(text::Utf16ToUtf8(connection.ReadFilterLoadOrder(u"/lm/w3svc/1")), parentOrder);
+    EXPECT_EQ(text::Utf16ToUtf8(connection.ReadFilterLoadOrder(u"/lm/w3svc/2")), childOrder);
     MetabaseStore store(fixture.File());
     int shared = 0;
     char16_t name[kMaxNameLength];
@@ -73,11 +73,11 @@ TEST(MetabaseConcurrency, TwoProcessesLoseNothing) {
         for (const char* who : {"p", "c"}) {
             const std::string site = who[0] == 'p' ? "1" : "2";
             const std::u16string key =
-                Utf8ToUtf16("/lm/w3svc/" + site + "/Filters/" + who + std::to_string(i));
+                text::Utf8ToUtf16("/lm/w3svc/" + site + "/Filters/" + who + std::to_string(i));
             MetadataHandle handle = 0;
             EXPECT_EQ(store.OpenKey(kMasterRootHandle, key.c_str(), kPermissionRead, 1000, &handle),
                       hr::kOk)
-                << Utf16ToUtf8(key);
+                << text::Utf16ToUtf8(key);
             store.CloseKey(handle);
         }
     }

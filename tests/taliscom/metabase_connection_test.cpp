@@ -50,14 +50,14 @@ std::string Bool(bool value) { return value ? "true" : "false"; }
 std::string Found(MetabaseConnection& c, const char16_t* description) {
     std::u16string path;
     const HResult code = c.FindServerPath(description, path);
-    return std::to_string(code) + " " + Utf16ToUtf8(path);
+    return std::to_string(code) + " " + text::Utf16ToUtf8(path);
 }
 
 std::string List(MetabaseConnection& c) {
     const auto list = c.ListVirtualServers();
     if (!list) return "none";
     std::string out;
-    for (const auto& entry : *list) out += "[" + Utf16ToUtf8(entry) + "]";
+    for (const auto& entry : *list) out += "[" + text::Utf16ToUtf8(entry) + "]";
     return out;
 }
 
@@ -95,7 +95,7 @@ std::vector<AlgorithmCase> Cases() {
          [](MetabaseConnection& c) {
              std::u16string path;
              if (c.FindServerPath(u"", path) != 0) return std::string("not found");
-             return Utf16ToUtf8(path) + " " + Bool(c.AddFilter(path, u"pixwall", u"/p/pixwall.so"));
+             return text::Utf16ToUtf8(path) + " " + Bool(c.AddFilter(path, u"pixwall", u"/p/pixwall.so"));
          },
          "/lm/w3svc true",
          kTwoSites + "[/lm/w3svc/Filters]\n1002 STRING \"IIsFilters\"\n2040 STRING \"pixwall\"\n" +
@@ -195,7 +195,7 @@ std::vector<AlgorithmCase> Cases() {
          std::to_string(hr::kDataNotFound) + " ", ""},
         {"LongDescriptionsGrowTheBuffer", "[/lm/w3svc/1]\n1015 STRING \"" + kLongName + "\"\n",
          [](MetabaseConnection& c) {
-             return List(c) + " " + Found(c, Utf8ToUtf16(kLongName).c_str());
+             return List(c) + " " + Found(c, text::Utf8ToUtf16(kLongName).c_str());
          },
          "[" + kLongName + "] 0 /lm/w3svc/1", ""},
         {"NumbersAreTakenAsTheyAreSpelled",
@@ -212,9 +212,9 @@ std::vector<AlgorithmCase> Cases() {
          "0 0", "[/lm/w3svc/1/Filters]\n2040 STRING \"\"\n"},
         {"AFiltersPathIsUsedUnchanged", "[/lm/w3svc/1/Filters]\n2040 STRING \"a,b\"\n",
          [](MetabaseConnection& c) {
-             return Utf16ToUtf8(c.ReadFilterLoadOrder(u"/lm/w3svc/1/Filters")) + " " +
-                    Utf16ToUtf8(c.ReadFilterLoadOrder(u"/lm/w3svc/1/")) + " " +
-                    Utf16ToUtf8(MetabaseConnection::FiltersNode(u"/lm/w3svc/1/"));
+             return text::Utf16ToUtf8(c.ReadFilterLoadOrder(u"/lm/w3svc/1/Filters")) + " " +
+                    text::Utf16ToUtf8(c.ReadFilterLoadOrder(u"/lm/w3svc/1/")) + " " +
+                    text::Utf16ToUtf8(MetabaseConnection::FiltersNode(u"/lm/w3svc/1/"));
          },
          "a,b a,b /lm/w3svc/1/Filters", ""},
         {"PresenceLooksAtTheKeyAndTheLoadOrder",

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "metabase/metabase_text.h"
 #include "metabase_connection.h"
 #include "metabase_store.h"
 #include "temp_folder.h"
@@ -20,8 +21,8 @@ class MetabaseFixture {
     std::string Text() const { return Canonical(folder_.Read("metabase.txt")); }
     static std::string Canonical(const std::string& text) {
         std::string error;
-        const auto root = taliscom::MetabaseStore::Parse(text, error);
-        return root ? taliscom::MetabaseStore::Format(*root) : "unreadable: " + error;
+        const auto root = metabase::Parse(text, error);
+        return root ? metabase::Format(*root) : "unreadable: " + error;
     }
 
     taliscom::MetabaseConnection::Connector Connector() const {

@@ -13,7 +13,7 @@
 
 #include "identifiers.h"
 #include "metabase_store.h"
-#include "store_file.h"
+#include "metabase/store_file.h"
 
 namespace {
 
@@ -155,7 +155,7 @@ class Factory final : public IClassFactory {
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         // Without a store the metabase is not there, as when the IIS Admin service is stopped.
-        const auto file = taliscom::MetabaseFileFromEnvironment();
+        const auto file = metabase::MetabaseFileFromEnvironment();
         if (!file) return CO_E_SERVER_EXEC_FAILURE;
         auto* admin = new (std::nothrow) AdminBase(*file);
         if (admin == nullptr) return E_OUTOFMEMORY;

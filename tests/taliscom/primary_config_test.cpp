@@ -13,7 +13,7 @@ namespace {
 using namespace taliscom;
 
 std::string Locate(const std::string& filterPath) {
-    return Utf16ToUtf8(LocatePrimaryConfig(Utf8ToUtf16(filterPath)));
+    return text::Utf16ToUtf8(LocatePrimaryConfig(text::Utf8ToUtf16(filterPath)));
 }
 
 void SetInstallDir(const std::string& base, const std::string& folder) {
@@ -72,7 +72,7 @@ TEST(ReadPrimaryConfigValue, ReadsWithTheProfileRules) {
     EXPECT_EQ(ReadPrimaryConfigValue(config, u"settings", u"filterdesc"), u"Hot-link protection");
     EXPECT_EQ(ReadPrimaryConfigValue(config, u"settings", u"filterpath"), u"");
     EXPECT_EQ(
-        ReadPrimaryConfigValue(Utf8ToUtf16(folder.PathOf("none.ini")), u"settings", u"filtername"),
+        ReadPrimaryConfigValue(text::Utf8ToUtf16(folder.PathOf("none.ini")), u"settings", u"filtername"),
         u"");
 }
 
@@ -83,13 +83,13 @@ TEST(ReadPrimaryConfigValue, TheWordDefaultReadsAsEmptyOnlyInLowerCase) {
     folder.Write("b.ini", "[settings]\nfiltername=Default\n");
     folder.Write("c.ini", "[settings]\nfiltername=" + std::string(300, 'n') + "\n");
     EXPECT_EQ(
-        ReadPrimaryConfigValue(Utf8ToUtf16(folder.PathOf("a.ini")), u"settings", u"filtername"),
+        ReadPrimaryConfigValue(text::Utf8ToUtf16(folder.PathOf("a.ini")), u"settings", u"filtername"),
         u"");
     EXPECT_EQ(
-        ReadPrimaryConfigValue(Utf8ToUtf16(folder.PathOf("b.ini")), u"settings", u"filtername"),
+        ReadPrimaryConfigValue(text::Utf8ToUtf16(folder.PathOf("b.ini")), u"settings", u"filtername"),
         u"Default");
     EXPECT_EQ(
-        ReadPrimaryConfigValue(Utf8ToUtf16(folder.PathOf("c.ini")), u"settings", u"filtername")
+        ReadPrimaryConfigValue(text::Utf8ToUtf16(folder.PathOf("c.ini")), u"settings", u"filtername")
             .size(),
         259u);
 }
@@ -98,7 +98,7 @@ TEST(ReadPrimaryConfigValue, FoundBesideTheModuleWithoutInstallDir) {
     RegistryFileFixture registry;
     const TempFolder& folder = registry.Folder();
     folder.Write("corvane.ini", "[settings]\nfiltername=beside\n");
-    const std::u16string config = LocatePrimaryConfig(Utf8ToUtf16(folder.PathOf("pixwall.so")));
+    const std::u16string config = LocatePrimaryConfig(text::Utf8ToUtf16(folder.PathOf("pixwall.so")));
     EXPECT_EQ(ReadPrimaryConfigValue(config, u"settings", u"filtername"), u"beside");
 }
 

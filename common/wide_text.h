@@ -1,11 +1,12 @@
-// UTF-16 text of the component: conversions at its edges and case folding for A-Z only.
+// UTF-16 text: conversions to and from UTF-8 and the platform's narrow spelling, and case folding
+// for A-Z only. The component works in UTF-16; the manager and the stand-in web server meet it here.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace taliscom {
+namespace text {
 
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
@@ -22,4 +23,4 @@ std::u16string FromNarrow(std::string_view text);
 // narrow spelling elsewhere.
 std::filesystem::path ToNativePath(std::u16string_view text);
 
-}  // namespace taliscom
+}  // namespace text

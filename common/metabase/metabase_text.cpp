@@ -15,15 +15,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "metabase_store.h"
-#include "metabase_tree.h"
+#include "metabase/metabase_text.h"
 #include "text.h"
 #include "wide_text.h"
 
-namespace taliscom {
-
-using namespace metabase_tree;
-
+namespace metabase {
 namespace {
 
 std::uint32_t TypeFromName(std::string_view name) {
@@ -95,7 +91,7 @@ void FormatNode(const Node& node, const std::string& path, std::string& out) {
                 out += hex;
             }
         } else {
-            AppendQuoted(out, Utf16ToUtf8(StoredText(property)));
+            AppendQuoted(out, text::Utf16ToUtf8(StoredText(property)));
         }
         if (property.userType != kUserTypeServer) {
             out += " ut=" + std::to_string(property.userType);
@@ -106,7 +102,7 @@ void FormatNode(const Node& node, const std::string& path, std::string& out) {
         out += "\n";
     }
     for (const auto& child : node.children) {
-        FormatNode(*child, path + "/" + Utf16ToUtf8(child->name), out);
+        FormatNode(*child, path + "/" + text::Utf16ToUtf8(child->name), out);
     }
 }
 
@@ -191,7 +187,7 @@ bool ParseProperty(std::string_view line, Property& property) {
     } else if (IsStringType(property.dataType)) {
         std::string value;
         if (!ParseQuoted(line, value)) return false;
-        std::u16string text = Utf8ToUtf16(value);
+        std::u16string text = text::Utf8ToUtf16(value);
         text.push_back(u'\0');
         if (property.dataType == kMultiSzMetadata) text.push_back(u'\0');
         property.data = ToBytes(text);
@@ -210,34 +206,9 @@ bool ParseProperty(std::string_view line, Property& property) {
     return true;
 }
 
-}  // namespace
-
-std::string MetabaseStore::Format(const Node& root) {
-    std::string out = std::string(kHeader) + "\n";
-    if (!root.properties.empty()) {
-        out += "\n[/]\n";
-        Node copy;
-        copy.properties = root.properties;
-        FormatNode(copy, "", out);
-    }
-    for (const auto& child : root.children) {
-        FormatNode(*child, "/" + Utf16ToUtf8(child->name), out);
-    }
-    return out;
-}
-
-std::unique_ptr<Node> MetabaseStore::Parse(const std::string& text, std::string& error) {
-    return ParseLines(text, error, nullptr);
-}
-
-std::unique_ptr<Node> MetabaseStore::ParseSkipping(const std::string& text,
-                                                   std::vector<SkippedLine>& skipped) {
-    std::string unused;
-    return ParseLines(text, unused, &skipped);
-}
-
-std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::string& error,
-                                                std::vector<SkippedLine>* skipped) {
+// Parse with `skipped` null, ParseSkipping with it.
+std::unique_ptr<Node> ParseLines(const std::string& text, std::string& error,
+                                 std::vector<SkippedLine>* skipped) {
     auto root = std::make_unique<Node>();
     Node* current = nullptr;
     std::string currentKey;  // as written, for the lines skipped in it
@@ -263,7 +234,7 @@ std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::st
         }
         if (line.front() == '[' && line.back() == ']') {
             const std::string name = text::UnescapeSectionName(line.substr(1, line.size() - 2));
-            const auto path = SplitPath(Utf8ToUtf16(name));
+            const auto path = SplitPath(text::Utf8ToUtf16(name));
             currentKey = name;
             if (path.size() > kMaxKeyDepth) {
                 current = nullptr;
@@ -287,4 +258,29 @@ std::unique_ptr<Node> MetabaseStore::ParseLines(const std::string& text, std::st
     return root;
 }
 
-}  // namespace taliscom
+}  // namespace
+
+std::string Format(const Node& root) {
+    std::string out = std::string(kHeader) + "\n";
+    if (!root.properties.empty()) {
+        out += "\n[/]\n";
+        Node copy;
+        copy.properties = root.properties;
+        FormatNode(copy, "", out);
+    }
+    for (const auto& child : root.children) {
+        FormatNode(*child, "/" + text::Utf16ToUtf8(child->name), out);
+    }
+    return out;
+}
+
+std::unique_ptr<Node> Parse(const std::string& text, std::string& error) {
+    return ParseLines(text, error, nullptr);
+}
+
+std::unique_ptr<Node> ParseSkipping(const std::string& text, std::vector<SkippedLine>& skipped) {
+    std::string unused;
+    return ParseLines(text, unused, &skipped);
+}
+
+}  // namespace metabase

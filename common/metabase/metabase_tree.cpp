@@ -1,8 +1,8 @@
-#include "metabase_tree.h"
+#include "metabase/metabase_tree.h"
 
 #include "wide_text.h"
 
-namespace taliscom::metabase_tree {
+namespace metabase {
 
 std::vector<std::u16string> SplitPath(std::u16string_view path) {
     std::vector<std::u16string> parts;
@@ -21,7 +21,7 @@ std::vector<std::u16string> SplitPath(std::u16string_view path) {
 
 Node* FindChild(Node& node, std::u16string_view name) {
     for (auto& child : node.children) {
-        if (EqualsFolded(child->name, name)) return child.get();
+        if (text::EqualsFolded(child->name, name)) return child.get();
     }
     return nullptr;
 }
@@ -88,6 +88,13 @@ const char* TypeName(std::uint32_t type) {
     }
 }
 
+const Property* FindProperty(const Node& node, std::uint32_t identifier) {
+    for (const Property& property : node.properties) {
+        if (property.identifier == identifier) return &property;
+    }
+    return nullptr;
+}
+
 void SetProperty(Node& node, Property property) {
     for (Property& existing : node.properties) {
         if (existing.identifier == property.identifier) {
@@ -98,4 +105,23 @@ void SetProperty(Node& node, Property property) {
     node.properties.push_back(std::move(property));
 }
 
-}  // namespace taliscom::metabase_tree
+bool IsServerNumber(std::u16string_view name) {
+    if (name.empty()) return false;
+    for (const char16_t c : name) {
+        if (c < u'0' || c > u'9') return false;
+    }
+    return true;
+}
+
+std::vector<std::u16string> SplitLoadOrder(std::u16string_view order) {
+    std::vector<std::u16string> entries;
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = order.find(u',', start);
+        entries.emplace_back(order.substr(start, comma - start));
+        if (comma == std::u16string_view::npos) return entries;
+        start = comma + 1;
+    }
+}
+
+}  // namespace metabase

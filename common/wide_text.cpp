@@ -4,7 +4,7 @@
 #include <windows.h>
 #endif
 
-namespace taliscom {
+namespace text {
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
@@ -121,4 +121,4 @@ std::filesystem::path ToNativePath(std::u16string_view text) {
 }
 #endif
 
-}  // namespace taliscom
+}  // namespace text

@@ -1,8 +1,8 @@
 #include <cstdlib>
 
-#include "store_file.h"
+#include "metabase/store_file.h"
 
-namespace taliscom {
+namespace metabase {
 
 std::optional<std::filesystem::path> MetabaseFileFromEnvironment() {
     const char* value = std::getenv(kMetabaseFileVariable);
@@ -10,4 +10,4 @@ std::optional<std::filesystem::path> MetabaseFileFromEnvironment() {
     return std::filesystem::path(value);
 }
 
-}  // namespace taliscom
+}  // namespace metabase

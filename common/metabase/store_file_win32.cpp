@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "store_file.h"
+#include "metabase/store_file.h"
 
-namespace taliscom {
+namespace metabase {
 
 std::optional<std::filesystem::path> MetabaseFileFromEnvironment() {
     wchar_t buffer[1024];
@@ -13,4 +13,4 @@ std::optional<std::filesystem::path> MetabaseFileFromEnvironment() {
     return std::filesystem::path(std::wstring(buffer, length));
 }
 
-}  // namespace taliscom
+}  // namespace metabase
