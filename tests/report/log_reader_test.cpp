@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "temp_folder.h"
 
 namespace {
@@ -41,7 +43,7 @@ TEST(LogReaderTest, SeveralLogsInAnyOrderGiveTheSameSummary) {
         EXPECT_EQ(read->summary.Last()->Text(), "2006-01-01 00:00:03");
     }
     const LogFileStats& current = backward.files[0];
-    EXPECT_TRUE(current.opened);
+    EXPECT_TRUE(current.ReadWhole());
     EXPECT_EQ(current.lines, 3u);
     EXPECT_EQ(current.bytes, kCurrent.size());
     EXPECT_EQ(current.first->Text(), "2005-12-31 23:59:58");
@@ -76,12 +78,29 @@ TEST(LogReaderTest, LinesAcrossTheReadBlocksStayWhole) {
     EXPECT_EQ(read.summary.NotUnderstood(), 0u);
 }
 
-TEST(LogReaderTest, MissingFileIsReportedNotRead) {
+struct UnreadableCase {
+    const char* name;
+    bool folder;  // a folder by the log's name; otherwise nothing
+};
+
+void PrintTo(const UnreadableCase& c, std::ostream* out) { *out << c.name; }
+
+class UnreadableLogTest : public testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(UnreadableLogTest, IsAnErrorNotAnEmptyLog) {
     TempFolder folder;
+    if (GetParam().folder) std::filesystem::create_directory(folder.PathOf("pixwall.log"));
     Read read;
     ReadAll(folder, {"pixwall.log"}, read);
-    EXPECT_FALSE(read.files[0].opened);
-    EXPECT_EQ(read.summary.Judged(), 0u);
+    EXPECT_FALSE(read.files[0].ReadWhole());
+    EXPECT_FALSE(read.files[0].error.empty());
+    EXPECT_EQ(read.files[0].lines, 0u);
+    EXPECT_EQ(read.summary.NotUnderstood(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Logs, UnreadableLogTest,
+                         testing::Values(UnreadableCase{"Missing", false},
+                                         UnreadableCase{"Folder", true}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
