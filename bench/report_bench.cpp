@@ -84,9 +84,12 @@ std::string MakeHostileLog(const TempFolder& folder, const std::string& name) {
     const std::string padding(16 * 1024, 'a');
     std::size_t written = 0;
     for (std::uint64_t n = 0; written < kLogSize; ++n) {
-        written += static_cast<std::size_t>(std::fprintf(
-            file, "12/01/26 00:00:%02u : Blocking /images/a.gif : Referrer h%llu-%s is black listed\r\n",
-            static_cast<unsigned>(n % 60), static_cast<unsigned long long>(n), padding.c_str()));
+        const std::string referrer = "h" + std::to_string(n) + "-" + padding;
+        int length = std::fprintf(file, "12/01/26 00:00:%02u : ", static_cast<unsigned>(n % 60));
+        length += std::fprintf(file, log_messages::kReferrerBlackListed, "/images/a.gif",
+                               referrer.c_str());
+        length += std::fprintf(file, "\r\n");
+        written += static_cast<std::size_t>(length);
     }
     std::fclose(file);
     return path;

@@ -430,11 +430,12 @@ std::string HtmlReport::Render() const {
         out += "No time stamps in these logs";
     }
     out += " &middot; " + Number(files_.size()) + (files_.size() == 1 ? " log" : " logs");
-    const auto unreadable = std::count_if(files_.begin(), files_.end(),
-                                          [](const LogFileStats& file) { return !file.ReadWhole(); });
+    const auto unreadable = static_cast<std::uint64_t>(
+        std::count_if(files_.begin(), files_.end(),
+                      [](const LogFileStats& file) { return !file.ReadWhole(); }));
     if (unreadable > 0) {
         out += ", <span class=\"warn\" id=\"unreadable\" data-value=\"" +
-               std::to_string(unreadable) + "\">" + Number(static_cast<std::uint64_t>(unreadable)) +
+               std::to_string(unreadable) + "\">" + Number(unreadable) +
                " could not be read</span>";
     }
     out += "</p></header><main>";

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-TopCounter::TopCounter(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 2)) {}
-
 namespace {
 
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // U+2026
@@ -11,6 +9,8 @@ constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // U+2026
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
+
+TopCounter::TopCounter(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 2)) {}
 
 void TopCounter::Add(std::string_view key, std::uint64_t count) {
     std::string shortened;

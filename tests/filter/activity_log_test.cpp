@@ -103,11 +103,13 @@ TEST_P(ActivityLogEscapeTest, ControlBytesOfAValueAreWrittenAsEscapes) {
 INSTANTIATE_TEST_SUITE_P(
     Values, ActivityLogEscapeTest,
     testing::Values(
-        EscapeCase{"ForgedLine", "x\r\n01/01/26 00:00:00 : forged", "x%0D%0A01/01/26 00:00:00 : forged"},
+        EscapeCase{"ForgedLine", "x\r\n01/01/26 00:00:00 : forged",
+                   "x%0D%0A01/01/26 00:00:00 : forged"},
         EscapeCase{"TerminalTitleAndBell", "\x1b]0;owned\x07\x1b[2J", "%1B]0;owned%07%1B[2J"},
         EscapeCase{"NulAndDelete", std::string("a\0b\x7f", 4), "a%00b%7F"},
         EscapeCase{"FirstAndLastBelowBlank", "\x01\x1f", "%01%1F"},
-        EscapeCase{"TabBlankAndHighBytesStay", "a\tb \xc3\xa9\x80\xff", "a\tb \xc3\xa9\x80\xff"}),
+        EscapeCase{"TabBlankAndHighBytesStay", "a\tb \xc3\xa9\x80\xff",
+                   "a\tb \xc3\xa9\x80\xff"}),
     [](const auto& info) { return info.param.name; });
 
 struct BackupCase {

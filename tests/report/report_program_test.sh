@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # pixwall-report on the logs of two servers, the current log and the backup given in either
 # order, with a damaged and a cut line: the page holds the totals of every line it understood and
-# the count of the others. A log that cannot be read is an error, and the page names it. Runs the Windows program through Wine when an emulator is given.
+# the count of the others. A log that cannot be read is an error, and the page names it. Runs the
+# Windows program through Wine when an emulator is given.
 # Usage: report_program_test.sh [EMULATOR] PIXWALL_REPORT OUTPUT_FOLDER
 set -uo pipefail
 run=()
