@@ -22,15 +22,19 @@ std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at) {
     return static_cast<char>(high * 16 + low);
 }
 
-std::string EscapeSectionName(std::string_view name) {
+void AppendEscape(std::string& out, char byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto value = static_cast<unsigned char>(byte);
+    out += '%';
+    out += kHex[value >> 4];
+    out += kHex[value & 0xF];
+}
+
+std::string EscapeSectionName(std::string_view name) {
     std::string out;
     for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '%' || byte < 0x20 || byte == 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
+        if (c == '%' || c == '\t' || IsControlByte(c)) {
+            AppendEscape(out, c);
         } else {
             out += c;
         }

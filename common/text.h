@@ -23,6 +23,14 @@ constexpr bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+// A control byte that a line of text must not carry: below 0x20 (tab aside), and DEL.
+constexpr bool IsControlByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+// Appends `byte` as "%XX", in upper-case hex.
+void AppendEscape(std::string& out, char byte);
+
 // Removes every occurrence of `what` from `value`, comparing case-sensitively.
 std::string RemoveAll(std::string_view value, std::string_view what);
 // The byte that a URL escape "%XX" at value[at] stands for; absent when no well-formed escape

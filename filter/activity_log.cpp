@@ -6,6 +6,7 @@
 
 #include "platform/shared_file.h"
 #include "platform/time_stamp.h"
+#include "text.h"
 
 void ActivityLog::Configure(std::string path, std::int32_t maxSize) {
     // Under the lock, so that a line goes whole to the old path or to the new one.
@@ -27,12 +28,11 @@ void ActivityLog::Write(std::string_view message) {
     if (path_.empty()) return;
     std::string line = platform::LocalTimeStamp();
     line.append(" : ");
-    // Messages carry request values: a line end in one would start a forged line of the log.
+    // Messages carry request values: a line end in one would start a forged line of the log,
+    // and other control bytes (escape sequences, bell) act on the terminal of whoever reads it.
     for (const char c : message) {
-        if (c == '\r') {
-            line += "%0D";
-        } else if (c == '\n') {
-            line += "%0A";
+        if (text::IsControlByte(c)) {
+            text::AppendEscape(line, c);
         } else {
             line.push_back(c);
         }

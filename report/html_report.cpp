@@ -393,14 +393,20 @@ void HtmlReport::RenderFiles(std::string& out) const {
         "understood</th><th>From</th><th>To</th></tr>";
     for (const LogFileStats& file : files_) {
         out += "<tr><td class=\"key\">" + Escape(file.path) + "</td>";
-        if (!file.opened) {
-            out += "<td colspan=\"5\" class=\"warn\">could not be opened</td></tr>";
+        if (!file.ReadWhole() && file.bytes == 0) {
+            out += "<td colspan=\"5\" class=\"warn\">could not be read: " + Escape(file.error) +
+                   "</td></tr>";
             continue;
         }
         out += "<td class=\"n\">" + Bytes(file.bytes) + "</td><td class=\"n\">" +
                Number(file.lines) + "</td><td class=\"n\">" + Number(file.notUnderstood) +
                "</td><td>" + (file.first ? file.first->Text() : "-") + "</td><td>" +
                (file.last ? file.last->Text() : "-") + "</td></tr>";
+        if (!file.ReadWhole()) {
+            out += "<tr><td></td><td colspan=\"5\" class=\"warn\">could not be read past " +
+                   Bytes(file.bytes) + ": " + Escape(file.error) +
+                   "; the lines before are counted</td></tr>";
+        }
     }
     out += "</table></section>";
 }
@@ -423,8 +429,16 @@ std::string HtmlReport::Render() const {
     } else {
         out += "No time stamps in these logs";
     }
-    out += " &middot; " + Number(files_.size()) + (files_.size() == 1 ? " log" : " logs") +
-           "</p></header><main>";
+    out += " &middot; " + Number(files_.size()) + (files_.size() == 1 ? " log" : " logs");
+    const auto unreadable = static_cast<std::uint64_t>(
+        std::count_if(files_.begin(), files_.end(),
+                      [](const LogFileStats& file) { return !file.ReadWhole(); }));
+    if (unreadable > 0) {
+        out += ", <span class=\"warn\" id=\"unreadable\" data-value=\"" +
+               std::to_string(unreadable) + "\">" + Number(unreadable) +
+               " could not be read</span>";
+    }
+    out += "</p></header><main>";
     RenderTotals(out);
     RenderTimeline(out);
     RenderRules(out);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "log_messages.h"
+#include "text.h"
 
 namespace {
 
@@ -56,13 +57,9 @@ std::vector<std::string_view> LiteralsOf(std::string_view format) {
     return literals;
 }
 
-// Tabs aside, a control character means a damaged line: the filter writes request values as
-// received, and HTTP does not let them carry any.
-bool HasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && byte != '\t') || byte == 0x7f;
-    });
+// A control byte means a damaged line: the filter writes those of request values as "%XX".
+bool HasControlByte(std::string_view line) {
+    return std::any_of(line.begin(), line.end(), text::IsControlByte);
 }
 
 }  // namespace
@@ -130,7 +127,7 @@ std::optional<LogEvent> LogLineParser::ParseMessage(std::string_view message) co
 }
 
 std::optional<LogLine> LogLineParser::Parse(std::string_view line) const {
-    if (HasControlCharacter(line)) return std::nullopt;
+    if (HasControlByte(line)) return std::nullopt;
     LogLine result;
     std::string_view message;
     if (line.starts_with(kSeparator)) {

@@ -1,5 +1,6 @@
 #include "log_reader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,8 +36,10 @@ LogFileStats LogReader::Read(const std::string& path) {
     LogFileStats stats;
     stats.path = path;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return stats;
-    stats.opened = true;
+    if (!file) {
+        stats.error = std::strerror(errno);
+        return stats;
+    }
 
     // The block holds the start of a line carried over from the previous read, then new bytes.
     std::vector<char> block(kMaxLineLength + kBlockSize);
@@ -44,8 +47,11 @@ LogFileStats LogReader::Read(const std::string& path) {
     bool overlong = false;  // inside a line too long to keep: skipping to its end
     for (;;) {
         const std::size_t got = std::fread(block.data() + carried, 1, kBlockSize, file.get());
+        // A folder, which POSIX opens as a file, fails here too, before its first byte.
+        const bool failed = got < kBlockSize && std::ferror(file.get());
+        const int failure = errno;
         stats.bytes += got;
-        if (got == 0) break;
+        if (got == 0 && !failed) break;
         const char* const end = block.data() + carried + got;
         const char* start = block.data();
         for (;;) {
@@ -68,6 +74,10 @@ LogFileStats LogReader::Read(const std::string& path) {
             carried = 0;
         } else {
             std::memmove(block.data(), start, carried);
+        }
+        if (failed) {  // the line it stopped in is not counted: it is not known to be cut
+            stats.error = failure != 0 ? std::strerror(failure) : "read error";
+            return stats;
         }
     }
     if (overlong || carried > 0) {  // cut short: no line end

@@ -12,12 +12,16 @@
 
 struct LogFileStats {
     std::string path;
-    bool opened = false;
+    // Why the file could not be opened or read to its end (the C runtime's text); empty when it
+    // was read whole. What was read before a failure is counted.
+    std::string error;
     std::uint64_t bytes = 0;
     std::uint64_t lines = 0;
     std::uint64_t notUnderstood = 0;
     std::optional<LogTime> first;
     std::optional<LogTime> last;
+
+    bool ReadWhole() const { return error.empty(); }
 };
 
 class LogReader {

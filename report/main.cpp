@@ -33,16 +33,18 @@ int main(int argc, char** argv) {
     ActivitySummary summary;
     LogReader reader(parser, summary);
     std::vector<LogFileStats> files;
-    bool anyOpened = false;
+    bool anyRead = false;
     for (const std::string& log : options->logs) {
-        files.push_back(reader.Read(log));
-        if (files.back().opened) {
-            anyOpened = true;
+        const LogFileStats& file = files.emplace_back(reader.Read(log));
+        if (file.ReadWhole()) {
+            anyRead = true;
         } else {
-            std::fprintf(stderr, "pixwall-report: cannot read %s\n", log.c_str());
+            std::fprintf(stderr, "pixwall-report: cannot read %s: %s\n", log.c_str(),
+                         file.error.c_str());
         }
     }
-    if (!anyOpened) return 1;
+    // Some logs read make a page, which names the others; none read is a failure.
+    if (!anyRead) return 1;
 
     std::uint64_t lines = 0;
     for (const LogFileStats& file : files) lines += file.lines;

@@ -2,9 +2,28 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // U+2026
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
 TopCounter::TopCounter(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 2)) {}
 
 void TopCounter::Add(std::string_view key, std::uint64_t count) {
+    std::string shortened;
+    if (key.size() > kMaxKeyLength) {
+        // A character of UTF-8 has at most three continuation bytes; a cut inside one moves
+        // before it, and a run of stray continuation bytes is cut where it is.
+        std::size_t length = kMaxKeyLength;
+        while (length > kMaxKeyLength - 3 && IsContinuationByte(key[length])) --length;
+        if (IsContinuationByte(key[length])) length = kMaxKeyLength;
+        shortened.reserve(length + kEllipsis.size());
+        shortened.append(key.substr(0, length)).append(kEllipsis);
+        key = shortened;
+    }
     if (const auto found = counts_.find(key); found != counts_.end()) {
         found->second += count;
         return;
@@ -26,16 +45,19 @@ void TopCounter::Forget() {
 }
 
 std::vector<TopCounter::Entry> TopCounter::Top(std::size_t limit) const {
-    std::vector<Entry> entries;
-    entries.reserve(counts_.size());
-    for (const auto& [key, count] : counts_) entries.push_back({key, count});
-    const auto before = [](const Entry& a, const Entry& b) {
-        return a.count != b.count ? a.count > b.count : a.key < b.key;
+    // Sorted by reference: only the keys returned are copied.
+    std::vector<const Counts::value_type*> order;
+    order.reserve(counts_.size());
+    for (const auto& entry : counts_) order.push_back(&entry);
+    const auto before = [](const Counts::value_type* a, const Counts::value_type* b) {
+        return a->second != b->second ? a->second > b->second : a->first < b->first;
     };
-    limit = std::min(limit, entries.size());
-    std::partial_sort(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(limit),
-                      entries.end(), before);
-    entries.resize(limit);
+    limit = std::min(limit, order.size());
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(limit),
+                      order.end(), before);
+    std::vector<Entry> entries;
+    entries.reserve(limit);
+    for (std::size_t i = 0; i < limit; ++i) entries.push_back({order[i]->first, order[i]->second});
     return entries;
 }
 

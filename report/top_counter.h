@@ -1,5 +1,6 @@
 // Counts how often each text occurs, in bounded memory: past its capacity it forgets the rarest
-// half and remembers by how much any count may since fall short.
+// half and remembers by how much any count may since fall short; of a long text it keeps the
+// start.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,9 @@
 class TopCounter {
   public:
     static constexpr std::size_t kDefaultCapacity = 100000;
+    // A longer text is kept as its first bytes, up to a whole UTF-8 character, and "…"; texts
+    // that start alike are counted together.
+    static constexpr std::size_t kMaxKeyLength = 256;
 
     explicit TopCounter(std::size_t capacity = kDefaultCapacity);
 
@@ -42,7 +46,8 @@ class TopCounter {
             return std::hash<std::string_view>{}(key);
         }
     };
-    std::unordered_map<std::string, std::uint64_t, Hash, std::equal_to<>> counts_;
+    using Counts = std::unordered_map<std::string, std::uint64_t, Hash, std::equal_to<>>;
+    Counts counts_;
     std::size_t capacity_;
     std::uint64_t maxError_ = 0;
 };

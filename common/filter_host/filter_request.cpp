@@ -1,5 +1,6 @@
 #include "filter_request.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "text.h"
@@ -18,11 +19,7 @@ bool IsTokenChar(char c) {
 }
 
 bool IsFieldValueText(std::string_view value) {
-    for (const char c : value) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t') || u == 0x7f) return false;
-    }
-    return true;
+    return std::none_of(value.begin(), value.end(), text::IsControlByte);
 }
 
 // "HTTP_USER_AGENT" names the header "User-Agent".

@@ -42,13 +42,24 @@ TEST_F(ActivityLogTest, FormattedArgumentsStayUnchanged) {
               std::vector<std::string>{"Blocking /a%20b%s%n.gif : Url is black listed"});
 }
 
-TEST_F(ActivityLogTest, LineEndsInAMessageAreEscaped) {
+TEST_F(ActivityLogTest, ControlBytesInAMessageAreEscaped) {
     On(50000);
-    log.Writef("Allowing %s : No block rules for %s", "/a.gif\r\n01/01/26 00:00:00 : forged",
-               "10.0.0.1");
-    EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")),
-              std::vector<std::string>{
-                  "Allowing /a.gif%0D%0A01/01/26 00:00:00 : forged : No block rules for 10.0.0.1"});
+    const struct {
+        const char* name;
+        std::string value;  // as a client sent it
+        const char* logged;
+    } cases[] = {
+        {"ForgedLine", "/a\r\n01/01/26 00:00:00 : forged", "/a%0D%0A01/01/26 00:00:00 : forged"},
+        {"TerminalTitleAndBell", "\x1b]0;owned\x07\x1b[2J", "%1B]0;owned%07%1B[2J"},
+        {"NulAndDelete", std::string("a\0b\x7f", 4), "a%00b%7F"},
+        {"TabAndHighBytesStay", "a\tb\xc3\xa9\x80", "a\tb\xc3\xa9\x80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Write("Agent " + c.value);
+        EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")).back(),
+                  std::string("Agent ") + c.logged);
+    }
 }
 
 TEST_F(ActivityLogTest, ZeroLimitRotatesEveryLine) {

@@ -36,6 +36,9 @@ const MessageCase kMessages[] = {
      LogValue::kClientAddress, kUrl, "192.0.2.7"},
     {"UserAgentBlackListed", m::kUserAgentBlackListed, LogEventKind::kBlocked, LogRule::kUserAgent,
      LogValue::kUserAgent, kUrl, "Grabber/1.0 (compatible : Referrer x is black listed)"},
+    // The filter writes a value's control bytes as "%XX".
+    {"UserAgentWithEscapedControlBytes", m::kUserAgentBlackListed, LogEventKind::kBlocked,
+     LogRule::kUserAgent, LogValue::kUserAgent, kUrl, "%1B]0;owned%07 Grabber%7F"},
     {"UserAgentWhiteListed", m::kUserAgentWhiteListed, LogEventKind::kAllowed, LogRule::kUserAgent,
      LogValue::kUserAgent, kUrl, "Mozilla/5.0 (X11; Linux x86_64)"},
     {"ReferrerBlackListed", m::kReferrerBlackListed, LogEventKind::kBlocked, LogRule::kReferrer,

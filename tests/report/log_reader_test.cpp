@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "temp_folder.h"
 
 namespace {
@@ -41,7 +43,7 @@ TEST(LogReaderTest, SeveralLogsInAnyOrderGiveTheSameSummary) {
         EXPECT_EQ(read->summary.Last()->Text(), "2006-01-01 00:00:03");
     }
     const LogFileStats& current = backward.files[0];
-    EXPECT_TRUE(current.opened);
+    EXPECT_TRUE(current.ReadWhole());
     EXPECT_EQ(current.lines, 3u);
     EXPECT_EQ(current.bytes, kCurrent.size());
     EXPECT_EQ(current.first->Text(), "2005-12-31 23:59:58");
@@ -76,12 +78,14 @@ TEST(LogReaderTest, LinesAcrossTheReadBlocksStayWhole) {
     EXPECT_EQ(read.summary.NotUnderstood(), 0u);
 }
 
-TEST(LogReaderTest, MissingFileIsReportedNotRead) {
+TEST(LogReaderTest, MissingFileOrFolderIsReportedNotRead) {
     TempFolder folder;
+    std::filesystem::create_directory(folder.PathOf("folder.log"));
     Read read;
-    ReadAll(folder, {"pixwall.log"}, read);
-    EXPECT_FALSE(read.files[0].opened);
-    EXPECT_EQ(read.summary.Judged(), 0u);
+    ReadAll(folder, {"pixwall.log", "folder.log"}, read);
+    EXPECT_FALSE(read.files[0].ReadWhole());
+    EXPECT_FALSE(read.files[1].ReadWhole());  // not an empty log
+    EXPECT_EQ(read.summary.Judged() + read.summary.NotUnderstood(), 0u);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # pixwall-report on the logs of two servers, the current log and the backup given in either
 # order, with a damaged and a cut line: the page holds the totals of every line it understood and
-# the count of the others. Runs the Windows program through Wine when an emulator is given.
+# the count of the others. A log that cannot be read is an error, and the page names it. Runs the
+# Windows program through Wine when an emulator is given.
 # Usage: report_program_test.sh [EMULATOR] PIXWALL_REPORT OUTPUT_FOLDER
 set -uo pipefail
 run=()
@@ -50,6 +51,12 @@ cmp -s report-1.html report-2.html || { echo "FAIL: the order of the logs change
 
 "${run[@]}" "$program" -o missing.html one/none.log >/dev/null 2>&1
 [ $? -eq 1 ] && [ ! -e missing.html ] || { echo "FAIL: a log that cannot be read is an error"; failures=$((failures + 1)); }
+"${run[@]}" "$program" -o folder.html one >/dev/null 2>folder.err
+[ $? -eq 1 ] && [ ! -e folder.html ] && grep -q 'cannot read one' folder.err ||
+  { echo "FAIL: a folder given as the only log is an error"; failures=$((failures + 1)); }
+"${run[@]}" "$program" -o some.html one/pixwall.log one >/dev/null 2>&1 ||
+  { echo "FAIL: exit $? when one log of two could be read"; failures=$((failures + 1)); }
+check some.html unreadable 1
 "${run[@]}" "$program" >/dev/null 2>&1
 [ $? -eq 2 ] || { echo "FAIL: no log given is a usage error"; failures=$((failures + 1)); }
 

@@ -29,4 +29,26 @@ TEST(TopCounterTest, PastItsCapacityForgetsTheRareAndSaysByHowMuchCountsMayBeSho
     EXPECT_EQ(counter.Top(1), (Entries{{"frequent", 10}}));
 }
 
+TEST(TopCounterTest, KeepsTheStartOfALongValueUpToAWholeCharacter) {
+    const std::string full(TopCounter::kMaxKeyLength, 'a');
+    const std::string e = "\xC3\xA9", cut = "\xE2\x80\xA6";
+    const struct {
+        const char* name;
+        std::string value;
+        std::string kept;
+    } cases[] = {
+        {"LongestKeptWhole", full, full},
+        {"LongerCut", full + "b", full + cut},
+        {"CharacterAcrossTheCutLeftOut", full.substr(1) + e, full.substr(1) + cut},
+        {"CharacterEndingAtTheCutKept", full.substr(2) + e + "b", full.substr(2) + e + cut},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TopCounter counter;
+        counter.Add(c.value);
+        counter.Add(c.value + "x");  // counted with the value when it is cut
+        EXPECT_EQ(counter.Top(1), (Entries{{c.kept, c.kept == full ? 1u : 2u}}));
+    }
+}
+
 }  // namespace
