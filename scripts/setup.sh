@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev
   libboost-dev libncurses-dev tmux xvfb nsis
   nginx nginx-dev libssl-dev libpcre2-dev zlib1g-dev
+  debhelper dpkg-dev lintian curl
 )
 # Wanted by the tests but not needed to build or run: the browser test skips without chromium,
 # the fuzz targets without clang and its libFuzzer runtime, the web farm's test and benchmark

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Runs every test: native, with the address and thread sanitizers, the Windows build under Wine,
 # and a short regression run of every fuzz target on its corpus (one test per target; skipped
-# where clang could not be installed). Installs what a fresh Debian machine lacks first.
-# Usage: scripts/test.sh [preset ...]   (default: linux linux-asan linux-tsan windows fuzz)
+# where clang could not be installed), and the Debian packages built and checked in a temporary
+# folder ("packages": scripts/package-test.sh, one test per check). Installs what a fresh Debian
+# machine lacks first.
+# Usage: scripts/test.sh [preset ...]   (default: linux linux-asan linux-tsan windows fuzz packages)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan windows fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan windows fuzz packages)
 jobs=$(nproc)
 passed=0
 failed=0
@@ -17,6 +19,21 @@ failed_presets=()
 for preset in "${presets[@]}"; do
   if [ "$preset" = fuzz ] && ! { command -v clang++ && command -v clang; } >/dev/null; then
     echo "=== fuzz: skipped, clang could not be installed"
+    continue
+  fi
+  if [ "$preset" = packages ]; then
+    echo "=== packages: build and check"
+    out=$(mktemp)
+    scripts/package-test.sh 2>&1 | tee "$out"
+    status=${PIPESTATUS[0]}
+    good=$(grep -c '^ok: ' "$out")
+    bad=$(grep -c '^FAIL: ' "$out")
+    rm -f "$out"
+    # A run that stopped without saying which check failed still counts as one failure.
+    [ "$status" -eq 0 ] || [ "$bad" -gt 0 ] || bad=1
+    passed=$((passed + good))
+    failed=$((failed + bad))
+    [ "$status" -eq 0 ] || failed_presets+=(packages)
     continue
   fi
   echo "=== ${preset}: build"

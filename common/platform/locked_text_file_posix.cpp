@@ -92,9 +92,9 @@ bool ReplaceFileAtomically(const std::filesystem::path& file, const std::string&
     bool ok = true;
     if (::stat(file.c_str(), &original) == 0) {
         ok = ::fchmod(fd, original.st_mode & 07777) == 0;
-        // Only root may give the file away; for anyone else it is theirs already.
-        if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
-            (void)::fchown(fd, original.st_uid, original.st_gid);
+        if ((original.st_uid != ::geteuid() || original.st_gid != ::getegid()) &&
+            ::fchown(fd, original.st_uid, original.st_gid) != 0) {
+            // Only root may give the file away; anyone else's copy stays theirs, as it was.
         }
     } else {
         ok = ::fchmod(fd, 0644) == 0;  // a new store, readable by all as before
