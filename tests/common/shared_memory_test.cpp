@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "temp_folder.h"
@@ -72,6 +74,42 @@ TEST(SharedMemory, AFileOfAnotherSizeOrContentIsLaidOutAfresh) {
         EXPECT_EQ(prepared, 1) << c.name;
         EXPECT_EQ(std::memcmp(region->Data(), kLaidOut, sizeof kLaidOut), 0) << c.name;
     }
+}
+
+// The processes of the owner's group share it, and no one else, whatever the umask of the
+// process that made it; the last process to close it gives its memory back.
+TEST(SharedMemory, ANewFileIsSharedWithTheGroupAloneAndRemovedByTheLastToCloseIt) {
+    TempFolder folder;
+    const std::string path = folder.PathOf("region");
+    int prepared = 0;
+    const mode_t umaskBefore = umask(0077);
+    auto first = OpenRegion(path, &prepared);
+    umask(0);
+    auto second = OpenRegion(path, &prepared);
+    umask(umaskBefore);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0660u);
+    first.reset();
+    EXPECT_TRUE(folder.Exists("region"));
+    second.reset();
+    EXPECT_FALSE(folder.Exists("region"));
+}
+
+// One install's processes meet however its folder is spelled; two installs never do.
+TEST(SharedMemory, ThePlaceOfARegionIsNamedFromTheFoldersRealPath) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.PathOf("one/sub"));
+    std::filesystem::create_directories(folder.PathOf("two"));
+    std::filesystem::create_directory_symlink(folder.PathOf("one"), folder.PathOf("link"));
+    const std::string place = platform::SharedMemory::PlaceFor(folder.PathOf("one"), "region");
+    EXPECT_EQ(place.rfind("/dev/shm/region-", 0), 0u) << place;
+    for (const char* same : {"one/", "one/sub/..", "link", "./one"}) {
+        EXPECT_EQ(platform::SharedMemory::PlaceFor(folder.PathOf(same), "region"), place) << same;
+    }
+    EXPECT_NE(platform::SharedMemory::PlaceFor(folder.PathOf("two"), "region"), place);
 }
 
 TEST(SharedMemory, AFileThatCannotBeCreatedGivesNoRegion) {

@@ -2,10 +2,14 @@
 // are let through for admitted clients and for the cookie, and blocked otherwise.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "dynamic_access_table.h"
 #include "filter_fixture.h"
+#include "platform/shared_memory.h"
+#include "shared_access_table.h"
 
 namespace {
 
@@ -132,6 +136,27 @@ TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
         EXPECT_EQ(Image(kClient, cookie), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
         EXPECT_EQ(NewLines(), kGranted) << cookie;
     }
+}
+
+TEST_F(DynamicAuthorization, WithoutTheSharedMemoryThisProcessKeepsItsOwnAdmissions) {
+    StartWith(60, false);
+    // Something else holds the place of the memory shared with the other processes.
+    const std::string place = platform::SharedMemory::PlaceFor(fixture->Folder().Path(),
+                                                               SharedAccessTable::kFileName);
+    std::filesystem::remove(place);
+    std::filesystem::create_directory(place);
+    testing::internal::CaptureStderr();
+    HTTP_FILTER_VERSION version{};
+    fixture->Filter().GetFilterVersion(&version, fixture->Folder().Path());
+    const std::string told = testing::internal::GetCapturedStderr();
+    std::filesystem::remove(place);
+    EXPECT_NE(told.find(place), std::string::npos) << told;
+    EXPECT_NE(dynamic_cast<DynamicAccessTable*>(&Table()), nullptr);
+    NewLines();  // the start line
+
+    Page();
+    EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+    EXPECT_EQ(NewLines(), kGranted);
 }
 
 }  // namespace
