@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "dynamic_access_table.h"
 #include "filter_fixture.h"
 #include "platform/shared_memory.h"
 #include "shared_access_table.h"
@@ -138,25 +137,19 @@ TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
     }
 }
 
-TEST_F(DynamicAuthorization, WithoutTheSharedMemoryThisProcessKeepsItsOwnAdmissions) {
+TEST_F(DynamicAuthorization, WithoutTheSharedMemoryThisProcessKeepsItsOwnAdmissionsAndSaysSo) {
     StartWith(60, false);
-    // Something else holds the place of the memory shared with the other processes.
     const std::string place = platform::SharedMemory::PlaceFor(fixture->Folder().Path(),
                                                                SharedAccessTable::kFileName);
     std::filesystem::remove(place);
-    std::filesystem::create_directory(place);
+    std::filesystem::create_directory(place);  // something else in its place
     testing::internal::CaptureStderr();
     HTTP_FILTER_VERSION version{};
-    fixture->Filter().GetFilterVersion(&version, fixture->Folder().Path());
-    const std::string told = testing::internal::GetCapturedStderr();
+    fixture->Filter().GetFilterVersion(&version, fixture->Folder().Path());  // started again
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(place), std::string::npos);
     std::filesystem::remove(place);
-    EXPECT_NE(told.find(place), std::string::npos) << told;
-    EXPECT_NE(dynamic_cast<DynamicAccessTable*>(&Table()), nullptr);
-    NewLines();  // the start line
-
     Page();
     EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
-    EXPECT_EQ(NewLines(), kGranted);
 }
 
 }  // namespace
