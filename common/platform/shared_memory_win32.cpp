@@ -105,8 +105,14 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
             handles->locks.push_back(lock);
         }
         LARGE_INTEGER size{};
-        if (!GetFileSizeEx(handles->file, &size)) return;
-        if (static_cast<std::uint64_t>(size.QuadPart) == bytes) {
+        BY_HANDLE_FILE_INFORMATION about{};
+        if (!GetFileSizeEx(handles->file, &size) ||
+            !GetFileInformationByHandle(handles->file, &about)) {
+            return;
+        }
+        // A sparse file of an earlier build is laid out again, whole.
+        if (static_cast<std::uint64_t>(size.QuadPart) == bytes &&
+            !(about.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE)) {
             if (!map()) return;
             if (ready(view)) return;
             unmap();
