@@ -61,6 +61,15 @@ std::string ToLower(std::string_view value) {
     return lower;
 }
 
+std::uint64_t Fingerprint(std::string_view value) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : value) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 std::string_view Trim(std::string_view value) {
     const auto first = value.find_first_not_of(kWhitespace);
     if (first == std::string_view::npos) return {};

@@ -2,6 +2,7 @@
 // C runtime does in the "C" locale.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ std::string RemoveAll(std::string_view value, std::string_view what);
 // The byte that a URL escape "%XX" at value[at] stands for; absent when no well-formed escape
 // (a "%" and two hex digits of either case) starts there.
 std::optional<char> DecodeEscapeAt(std::string_view value, std::size_t at);
+// A 64-bit FNV-1a hash: the same in every process, build and platform, so that it can name what
+// processes share.
+std::uint64_t Fingerprint(std::string_view value);
 
 // A key path as the text between "[" and "]" of a store file's section line: "%" and control
 // characters (line breaks above all) as "%XX", so that any name reads back as written.

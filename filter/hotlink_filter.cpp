@@ -1,5 +1,7 @@
 #include "hotlink_filter.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -8,7 +10,7 @@
 
 #include "admission_cookie.h"
 #include "log_messages.h"
-#include "platform/paths.h"
+#include "platform/shared_memory.h"
 #include "platform/string_resource.h"
 #include "shared_access_table.h"
 
@@ -22,17 +24,20 @@ std::int32_t TimeToLiveOf(const FilterConfig& config) {
     return static_cast<std::int32_t>(config.timeToLive());
 }
 
-// The processes that load the module from one folder share their admissions through a file
-// beside the log. Without it (no "LogFiles" folder, no rights, no mapping) this process keeps
-// its own, as a single process always could; the log's lines stay as they are either way.
+// The processes that load the module from one folder share their admissions through memory
+// named after the folder. Without it (no rights, no memory or disk for it, a file of another
+// owner or kind in its place) this process keeps its own, as a single process always could, and
+// says so once on its standard error (the activity log's lines are fixed).
 std::unique_ptr<Admissions> CreateAccessTable(const std::string& moduleFolder) {
-    std::string folder = moduleFolder;
-    if (!folder.empty() && folder.back() != platform::kPathSeparator) {
-        folder += platform::kPathSeparator;
-    }
-    if (std::unique_ptr<Admissions> shared = SharedAccessTable::Open(
-            folder + "LogFiles" + platform::kPathSeparator + SharedAccessTable::kFileName)) {
-        return shared;
+    const std::string place =
+        platform::SharedMemory::PlaceFor(moduleFolder, SharedAccessTable::kFileName);
+    if (std::unique_ptr<Admissions> shared = SharedAccessTable::Open(place)) return shared;
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        std::fprintf(stderr,
+                     "pixwall: the admissions shared with the other processes cannot be kept "
+                     "in %s; this process keeps its own\n",
+                     place.c_str());
     }
     return std::unique_ptr<Admissions>(new (std::nothrow) DynamicAccessTable);
 }

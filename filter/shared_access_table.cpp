@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "admission_list.h"
+#include "text.h"
 
 namespace {
 
@@ -22,11 +23,7 @@ struct Damaged {};
 
 // The same in every process and every build of this layout (std::hash need not be).
 std::uint32_t HashOf(std::string_view address) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : address) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
+    const std::uint64_t hash = text::Fingerprint(address);
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
@@ -49,7 +46,7 @@ struct alignas(64) ShardState {
     std::atomic<std::uint32_t> count;
 };
 
-// Slots never used lie beyond `nextUnused`, so their pages are never touched.
+// Slots never used lie beyond `nextUnused`.
 struct alignas(64) Pool {
     std::uint32_t nextUnused;
     std::uint32_t free;
@@ -72,7 +69,10 @@ struct SharedAccessTable::Slot {
     std::uint8_t length;  // kNoLength until the address is written
     char address[kMaxAddress];
 
-    std::string_view Address() const { return {address, length}; }
+    std::string_view Address() const {
+        if (length > kMaxAddress) throw Damaged{};
+        return {address, length};
+    }
 };
 
 struct SharedAccessTable::Layout {
@@ -455,6 +455,7 @@ void SharedAccessTable::RebuildPool() {
 void SharedAccessTable::RebuildShard(std::uint32_t shard) {
     PoolGuard guard(*this);
     Layout& layout = *layout_;
+    if (layout.pool->nextUnused > layout.capacity) RebuildPool();
     for (std::uint32_t b = shard; b < layout.buckets; b += layout.shards) layout.bucket[b] = 0;
     ShardState& state = layout.shard[shard];
     state.newest = kNone;

@@ -1,13 +1,14 @@
 // The admissions of every process that loads the filter from one module folder, kept in memory
-// that those processes share (a file beside the log, mapped by each of them). It answers as the
+// that those processes share (a file each of them maps, laid out whole when it is made). It answers as the
 // in-process table does: one list, newest admission first, an admission found expired removed,
 // at most `capacity` addresses with the oldest dropped for a new one. Each process judges with
 // its own time to live.
 //
 // The layout is fixed: a header that names the build's layout, the shards (each with its own
-// lock, its buckets and its list from newest to oldest), and a pool of address slots that are
-// given memory only as they are first used. A process that dies holding a shard's lock leaves
-// the shard to the next one, which rebuilds it from the slots.
+// lock, its buckets and its list from newest to oldest), and a pool of address slots. A process
+// that dies holding a shard's lock leaves the shard to the next one, which rebuilds it from the
+// slots. Every count and link read from the file is checked before it is followed, so that a
+// damaged file costs its admissions, never the process.
 #pragma once
 
 #include <atomic>
@@ -29,7 +30,7 @@ class SharedAccessTable final : public Admissions {
     // The longest address a slot holds: an IPv6 address with a zone. A longer one, which no
     // socket gives, is kept in this process alone.
     static constexpr std::size_t kMaxAddress = 69;
-    // The file's name in the module folder's "LogFiles" folder.
+    // The name the file's place is made from (`platform::SharedMemory::PlaceFor`).
     static constexpr const char* kFileName = "pixwall.admissions";
 
     // Opens the table kept in the file at `path`, laying it out afresh when the file is new,

@@ -3,7 +3,9 @@
 // wedge the others: the next one to take the lock gets it, told that the data it guards may be
 // half changed.
 //
-// POSIX: the file itself is mapped, its locks are robust process-shared mutexes at its start.
+// POSIX: the file itself is mapped, its locks are robust process-shared mutexes at its start. It
+// is laid out whole when it is made, so that no later write needs memory or disk that may be
+// missing, and the last process to close it removes it.
 // Windows: the file is mapped under a name derived from its path, and each lock is a named
 // mutex, so that two folders' regions never meet.
 #pragma once
@@ -21,11 +23,17 @@ class SharedMemory {
     using Check = std::function<bool(const void* data)>;
     using Prepare = std::function<void(void* data)>;
 
+    // Where the processes of the install in `folder` keep the region `name`: on POSIX a file in
+    // the machine's shared memory ("/dev/shm/NAME-" and a hash of the folder's real path), where
+    // no log tool goes; on Windows the file NAME in the folder's "LogFiles" folder.
+    static std::string PlaceFor(const std::string& folder, const std::string& name);
+
     // Opens the region kept in the file at `path`, creating the file when it is missing. The
     // opening processes take turns: a region that `ready` refuses (new, from another build,
-    // damaged) is zero-filled and laid out by `prepare` before any other process sees it. The
-    // file's pages are only given memory as they are written. Null when the file cannot be
-    // created, opened or mapped, or holds a region of another size that a process still maps.
+    // damaged, of another size) is zero-filled and laid out by `prepare` before any other
+    // process sees it. A new file is created readable and writable by its owner and group
+    // alone. Null when the file cannot be created, opened, given its memory or mapped, or
+    // holds a region of another size that a process still maps.
     static std::unique_ptr<SharedMemory> Open(const std::string& path, std::size_t bytes,
                                               std::size_t lockCount, const Check& ready,
                                               const Prepare& prepare);

@@ -1,13 +1,13 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/shared_memory.h"
+#include "text.h"
 
 namespace platform {
 
@@ -16,21 +16,22 @@ namespace {
 // The region's objects are named after the file's path, letter case aside as Windows paths
 // are, so that the processes of one folder meet and those of two folders never do.
 std::string NamePrefix(const std::string& path) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : path) {
-        hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-        hash *= 1099511628211ull;
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, "Local\\pixwall-admissions-%016llx-",
-                  static_cast<unsigned long long>(hash));
-    return text;
+    char name[48];
+    std::snprintf(name, sizeof name, "Local\\pixwall-admissions-%016llx-",
+                  static_cast<unsigned long long>(text::Fingerprint(text::ToLower(path))));
+    return name;
 }
 
 // A waited-for mutex whose owner exited without releasing it is ours all the same.
 bool Acquired(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED; }
 
 }  // namespace
+
+std::string SharedMemory::PlaceFor(const std::string& folder, const std::string& name) {
+    std::string place = folder;
+    if (!place.empty() && place.back() != '\\' && place.back() != '/') place += '\\';
+    return place + "LogFiles\\" + name;
+}
 
 struct SharedMemory::Handles {
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -73,12 +74,15 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
         if (handles->mapping) CloseHandle(handles->mapping);
         handles->mapping = nullptr;
     };
-    // Cut to nothing and grown again: zero-filled, and sparse, so given disk space only as its
-    // pages are written. Fails while another process maps the file.
+    // Cut to nothing and grown again: zero-filled, and given its disk space whole (not sparse, as
+    // an earlier build made it), so that no page written later can find the disk full. Fails
+    // while another process maps the file, or when the disk has no room for it.
     const auto refill = [&] {
+        FILE_SET_SPARSE_BUFFER dense{};
+        dense.SetSparse = FALSE;
         DWORD returned = 0;
-        DeviceIoControl(handles->file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned,
-                        nullptr);
+        DeviceIoControl(handles->file, FSCTL_SET_SPARSE, &dense, sizeof dense, nullptr, 0,
+                        &returned, nullptr);
         for (const std::uint64_t size : {std::uint64_t{0}, std::uint64_t{bytes}}) {
             LARGE_INTEGER end{};
             end.QuadPart = static_cast<LONGLONG>(size);
@@ -101,8 +105,14 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(const std::string& path, std::s
             handles->locks.push_back(lock);
         }
         LARGE_INTEGER size{};
-        if (!GetFileSizeEx(handles->file, &size)) return;
-        if (static_cast<std::uint64_t>(size.QuadPart) == bytes) {
+        BY_HANDLE_FILE_INFORMATION about{};
+        if (!GetFileSizeEx(handles->file, &size) ||
+            !GetFileInformationByHandle(handles->file, &about)) {
+            return;
+        }
+        // A sparse file of an earlier build is laid out again, whole.
+        if (static_cast<std::uint64_t>(size.QuadPart) == bytes &&
+            !(about.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE)) {
             if (!map()) return;
             if (ready(view)) return;
             unmap();

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "temp_folder.h"
@@ -55,23 +58,36 @@ TEST(SharedMemory, ProcessesOpeningOneFileShareItsMemoryLaidOutOnce) {
 struct Unfit {
     const char* name;
     std::string content;
+    bool sparse = false;  // the right size and content, in pages given no memory or disk yet
 };
 
+// Laid out whole, shared with the owner's group alone whatever the umask, removed by the last.
 TEST(SharedMemory, AFileOfAnotherSizeOrContentIsLaidOutAfresh) {
     const Unfit cases[] = {
         {"empty", ""},
         {"short", "a file of some other program"},
         {"right size, foreign content", std::string(kBytes + 4096, 'z')},
+        {"sparse", "", true},
     };
+    const mode_t umaskBefore = umask(0077);
     for (const Unfit& c : cases) {
         TempFolder folder;
         folder.Write("region", c.content);
+        if (c.sparse) std::filesystem::resize_file(folder.PathOf("region"), kBytes + 4096);
+        if (c.sparse) std::fstream(folder.PathOf("region")).seekp(4096) << kLaidOut;  // the data
         int prepared = 0;
         auto region = OpenRegion(folder.PathOf("region"), &prepared);
         ASSERT_NE(region, nullptr) << c.name;
         EXPECT_EQ(prepared, 1) << c.name;
         EXPECT_EQ(std::memcmp(region->Data(), kLaidOut, sizeof kLaidOut), 0) << c.name;
+        struct stat file {};
+        EXPECT_EQ(stat(folder.PathOf("region").c_str(), &file), 0);
+        EXPECT_GE(file.st_blocks * 512, file.st_size) << c.name;
+        EXPECT_EQ(file.st_mode & 0777, 0660u) << c.name;
+        region.reset();
+        EXPECT_FALSE(folder.Exists("region")) << c.name;
     }
+    umask(umaskBefore);
 }
 
 TEST(SharedMemory, AFileThatCannotBeCreatedGivesNoRegion) {

@@ -2,10 +2,13 @@
 // are let through for admitted clients and for the cookie, and blocked otherwise.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "filter_fixture.h"
+#include "platform/shared_memory.h"
+#include "shared_access_table.h"
 
 namespace {
 
@@ -140,5 +143,22 @@ TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
         EXPECT_EQ(NewLines(), kGranted) << cookie;
     }
 }
+
+#ifndef _WIN32  // a file that a process maps cannot give way to a folder there
+TEST_F(DynamicAuthorization, WithoutTheSharedMemoryThisProcessKeepsItsOwnAdmissionsAndSaysSo) {
+    StartWith(60, false);
+    const std::string place = platform::SharedMemory::PlaceFor(fixture->Folder().Path(),
+                                                               SharedAccessTable::kFileName);
+    std::filesystem::remove(place);
+    std::filesystem::create_directory(place);  // something else in its place
+    testing::internal::CaptureStderr();
+    HTTP_FILTER_VERSION version{};
+    fixture->Filter().GetFilterVersion(&version, fixture->Folder().Path());  // started again
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(place), std::string::npos);
+    std::filesystem::remove(place);
+    Page();
+    EXPECT_EQ(Image(), static_cast<DWORD>(SF_STATUS_REQ_NEXT_NOTIFICATION));
+}
+#endif
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -143,6 +144,23 @@ TEST(SharedAccessTable, ATableOfAnotherShapeInTheFileIsLaidOutAfresh) {
     EXPECT_EQ(other->Size(), 0u);
     other->Admit("10.0.0.2", kStart);
     EXPECT_TRUE(other->IsAdmitted("10.0.0.2", kStart));
+}
+
+// A damaged count costs admissions, never the process: the pool's counters (in an empty table
+// the one 64-byte boundary reading "none used, none free") made to read "every slot used".
+TEST(SharedAccessTable, ADamagedCountInTheFileIsCheckedAndMended) {
+    TempFolder folder;
+    auto table = SharedAccessTable::Open(folder.PathOf("admissions"), 64, 1);
+    ASSERT_NE(table, nullptr);
+    const std::string file = folder.Read("admissions");
+    std::size_t pool = 0;
+    while (file.compare(pool, 8, "\0\0\0\0\xff\xff\xff\xff", 8) != 0) pool += 64;
+    std::fstream(folder.PathOf("admissions"), std::ios::in | std::ios::out | std::ios::binary)
+            .seekp(pool)
+        << "\xff\xff\xff\xff";
+    table->SetTimeToLive(60);
+    table->Admit("10.0.0.1", kStart);
+    EXPECT_TRUE(table->IsAdmitted("10.0.0.1", kStart));
 }
 
 TEST(SharedAccessTable, AnAddressLongerThanASlotIsKeptByThisProcess) {
