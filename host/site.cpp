@@ -47,6 +47,13 @@ Site::Reply Site::BadRequest() {
     return reply;
 }
 
+Site::Reply Site::NotImplemented() {
+    Reply reply;
+    reply.response = Text(501, "Not Implemented", 11, "501 Not Implemented\n");
+    reply.closeAfter = true;
+    return reply;
+}
+
 Site::Reply Site::Respond(const Request& request, const std::string& clientAddress) const {
     Reply reply = Answer(request, clientAddress);
     if (request.method() == http::verb::head) DropBody(reply);
@@ -54,12 +61,11 @@ Site::Reply Site::Respond(const Request& request, const std::string& clientAddre
 }
 
 Site::Reply Site::Answer(const Request& request, const std::string& clientAddress) const {
-    // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for. A
-    // raw "#" is refused before the filters see the target, so that they and the server judge
+    // The origin form is all a plain web server is asked for (the session has checked the Host).
+    // A raw "#" is refused before the filters see the target, so that they and the server judge
     // the same path.
     const std::string_view target(request.target().data(), request.target().size());
-    if ((request.version() >= 11 && request.find(http::field::host) == request.end()) ||
-        target.empty() || target.front() != '/' || target.find('#') != std::string_view::npos) {
+    if (target.empty() || target.front() != '/' || target.find('#') != std::string_view::npos) {
         return BadRequest();
     }
 
