@@ -2,10 +2,29 @@
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
+#include <string_view>
 #include <utility>
 
 namespace beast = boost::beast;
 namespace http = beast::http;
+
+namespace {
+
+// What the header alone makes unanswerable, refused before any body is read, as nginx refuses
+// it: an HTTP/1.1 request names one host (the site and the filters would read different ones
+// from two), and a body is framed by its length or in chunks; another coding is not understood.
+std::optional<Site::Reply> FramingRefusal(const Site::Request& header) {
+    const std::size_t hosts = header.count(http::field::host);
+    if (hosts > 1 || (hosts == 0 && header.version() >= 11)) return Site::BadRequest();
+    const auto coding = header.find(http::field::transfer_encoding);
+    if (coding != header.end() && !beast::iequals(coding->value(), "chunked")) {
+        return Site::NotImplemented();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, Site::Responder respond,
                          std::chrono::seconds timeout, std::shared_ptr<ConnectionLimit> limit)
@@ -38,22 +57,42 @@ void HttpSession::Read() {
     parser_->header_limit(kHeaderLimit);
     parser_->body_limit(kBodyLimit);
     stream_.expires_after(timeout_);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code error, std::size_t) {
+                                self->OnHeader(error);
+                            });
+}
+
+void HttpSession::OnHeader(beast::error_code error) {
+    NotIdle();
+    if (error) return Failed(error);
+    const Site::Request& header = parser_->get();
+    if (auto refusal = FramingRefusal(header)) return Send(std::move(*refusal));
+    // A client that asks waits for this before it sends the body; one that sends none, or an
+    // HTTP/1.0 client (which knows no interim answers), is not told.
+    if (!parser_->is_done() && header.version() >= 11 &&
+        beast::iequals(header[http::field::expect], "100-continue")) {
+        static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+        stream_.expires_after(timeout_);
+        return boost::asio::async_write(
+            stream_, boost::asio::buffer(kContinue.data(), kContinue.size()),
+            [self = shared_from_this()](beast::error_code error, std::size_t) {
+                if (error) return self->Close();
+                self->ReadBody();
+            });
+    }
+    ReadBody();
+}
+
+void HttpSession::ReadBody() {
+    stream_.expires_after(timeout_);
     http::async_read(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRead(error); });
 }
 
 void HttpSession::OnRead(beast::error_code error) {
-    NotIdle();
-    if (error) {
-        // A client that went away or went silent gets nothing more; one that sent something
-        // that is no HTTP request is told so.
-        const bool notHttp =
-            error.category() == http::make_error_code(http::error::bad_target).category() &&
-            error != http::error::end_of_stream && error != http::error::partial_message;
-        if (!notHttp) return Close();
-        return Send(Site::BadRequest());
-    }
+    if (error) return Failed(error);
     Site::Reply reply;
     try {
         reply = respond_(parser_->get(), clientAddress_);
@@ -61,6 +100,16 @@ void HttpSession::OnRead(beast::error_code error) {
         reply = Site::BadRequest();
     }
     Send(std::move(reply));
+}
+
+void HttpSession::Failed(beast::error_code error) {
+    // A client that went away or went silent gets nothing more; one that sent something that is
+    // no HTTP request is told so.
+    const bool notHttp =
+        error.category() == http::make_error_code(http::error::bad_target).category() &&
+        error != http::error::end_of_stream && error != http::error::partial_message;
+    if (!notHttp) return Close();
+    Send(Site::BadRequest());
 }
 
 void HttpSession::Send(Site::Reply reply) {

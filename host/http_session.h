@@ -30,7 +30,11 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
   private:
     void Read();
+    void OnHeader(boost::beast::error_code error);
+    void ReadBody();
     void OnRead(boost::beast::error_code error);
+    // The reply to a read that failed: none for a client that went away or went silent.
+    void Failed(boost::beast::error_code error);
     void Send(Site::Reply reply);
     void OnWritten(boost::beast::error_code error);
     void Close();

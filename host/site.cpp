@@ -49,6 +49,13 @@ Site::Reply Site::BadRequest() {
     return reply;
 }
 
+Site::Reply Site::NotImplemented() {
+    Reply reply;
+    reply.response = Text(501, "Not Implemented", 11, "501 Not Implemented\n");
+    reply.closeAfter = true;
+    return reply;
+}
+
 Site::Reply Site::Respond(const Request& request, const std::string& clientAddress) const {
     Reply reply = Answer(request, clientAddress);
     if (request.method() == http::verb::head) DropBody(reply);
@@ -56,12 +63,11 @@ Site::Reply Site::Respond(const Request& request, const std::string& clientAddre
 }
 
 Site::Reply Site::Answer(const Request& request, const std::string& clientAddress) const {
-    // HTTP/1.1 requires a Host, and the origin form is all a plain web server is asked for. A
-    // target that maps to no file below the root is refused before the filters see it, since
+    // The origin form is all a plain web server is asked for (the session has checked the Host).
+    // A target that maps to no file below the root is refused before the filters see it, since
     // nothing would be served for what they judge.
     const std::string_view target(request.target().data(), request.target().size());
-    if ((request.version() >= 11 && request.find(http::field::host) == request.end()) ||
-        !PathBelowRoot(target)) {
+    if (!PathBelowRoot(target)) {
         return BadRequest();
     }
 

@@ -34,6 +34,8 @@ class Site {
     Reply Respond(const Request& request, const std::string& clientAddress) const;
     // The reply to a request that could not be read.
     static Reply BadRequest();
+    // The reply to a request framed in a way this server does not read (a transfer coding).
+    static Reply NotImplemented();
 
     const std::string& ServerName() const { return serverName_; }
     const DocumentRoot& Root() const { return root_; }

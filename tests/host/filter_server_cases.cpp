@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "http_client.h"
+#include "platform/isapi.h"
 
 namespace fs = std::filesystem;
 
@@ -305,5 +306,20 @@ TEST_P(FilterServerTest, AppliesEditsOfTheRuleListsWhileServing) {
     EXPECT_EQ(response->result_int(), 200u);
     EXPECT_EQ(response->body(), kGif);
     EXPECT_EQ(Log().back(), "Allowing /images/cat.gif : Referrer friend.example is white listed");
+    EXPECT_EQ(server->Stop(), 0);
+}
+
+// A filter that finishes a request without answering it leaves the server nothing to send: the
+// connection closes, with no error page.
+TEST_P(FilterServerTest, ClosesTheConnectionWhenAFilterFinishesWithoutAnAnswer) {
+    fs::create_directories(folder.PathOf("finisher"));
+    fs::copy_file(STATUS_FILTER, folder.PathOf("finisher/pixwall.so"));
+    const auto server = Start({"finisher"});
+    HttpClient client(server->Port());
+    client.SendRaw("GET /index.html HTTP/1.1\r\nHost: localhost\r\nX-Status: " +
+                   std::to_string(SF_STATUS_REQ_FINISHED) + "\r\n\r\n");
+    std::string received;
+    EXPECT_TRUE(client.ServerClosed(&received));
+    EXPECT_EQ(received, "");
     EXPECT_EQ(server->Stop(), 0);
 }

@@ -101,6 +101,40 @@ TEST_F(HostTest, AnswersBadRequestsWith400) {
     EXPECT_EQ(host.Stop(), 0);
 }
 
+TEST_F(HostTest, ReadsBodiesAsAnnouncedAndRefusesFramingItCannotRead) {
+    HostProcess host(SiteArguments(), 1);
+    const std::string get = "GET /index.html HTTP/1.1\r\nHost: localhost\r\n";
+    const std::string expect = "Expect: 100-continue\r\n", hello = "Content-Length: 5\r\n\r\n";
+    const std::string chunks = "5\r\nhello\r\n0\r\n\r\n", coding = "Transfer-Encoding: ";
+    const struct {
+        const char* name;
+        std::string head;
+        std::string body;                // sent once the interim 100 has come
+        std::vector<unsigned> statuses;  // the answers, in order
+    } cases[] = {
+        {"ContinueBeforeTheBody", get + expect + hello, "hello", {100, 200}},
+        {"ContinueBeforeChunks", get + expect + coding + "chunked\r\n\r\n", chunks, {100, 200}},
+        {"NoContinueWithoutABody", get + expect + "\r\n", "", {200}},
+        {"NoContinueForHttp10", "GET / HTTP/1.0\r\n" + expect + hello + "hello", "", {200}},
+        {"NoContinueBeforeARefusal", get + "Host: x\r\n" + expect + hello, "", {400}},
+        {"TwoHosts", get + "Host: localhost\r\n\r\n", "", {400}},
+        {"UnknownCoding", get + coding + "gzip\r\n\r\nhello", "", {501}},
+        {"CodingBeforeChunks", get + coding + "gzip, chunked\r\n\r\n" + chunks, "", {501}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpClient client(host.Port("localhost"));
+        client.SendRaw(c.head);
+        for (const unsigned status : c.statuses) {
+            const auto response = client.ReadResponse();
+            ASSERT_TRUE(response);
+            EXPECT_EQ(response->result_int(), status);
+            if (status == 100) client.SendRaw(c.body);
+        }
+    }
+    EXPECT_EQ(host.Stop(), 0);
+}
+
 TEST_F(HostTest, ServesNothingOutsideTheDocumentRoot) {
     HostProcess host(SiteArguments(), 1);
     const std::string targets[] = {"/../secret.txt", "/images/../../secret.txt",

@@ -73,13 +73,18 @@ std::string HttpClient::ReadToClose() {
     return all;
 }
 
-bool HttpClient::ServerClosed() {
+bool HttpClient::ServerClosed(std::string* received) {
     char chunk[256];
     for (;;) {
         boost::system::error_code error;
+        std::size_t n = 0;
         socket_.async_read_some(asio::buffer(chunk),
-                                [&error](boost::system::error_code e, std::size_t) { error = e; });
+                                [&](boost::system::error_code e, std::size_t got) {
+                                    error = e;
+                                    n = got;
+                                });
         Finish(error);
+        if (received != nullptr) received->append(chunk, n);
         if (error == asio::error::eof || error == asio::error::connection_reset) return true;
         if (error) return false;  // still open when the time limit passed
     }

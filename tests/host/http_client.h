@@ -29,8 +29,9 @@ class HttpClient {
     std::optional<Response> ReadResponse(bool headRequest = false);
     // Everything the server sends until it closes the connection.
     std::string ReadToClose();
-    // True when the server closed the connection (reads end) within the time limit.
-    bool ServerClosed();
+    // True when the server closed the connection (reads end) within the time limit; what it sent
+    // until then is passed over, or added to `received`.
+    bool ServerClosed(std::string* received = nullptr);
 
   private:
     // Runs the started operations until they finish or the time limit passes (they are then

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "filter_chain.h"
+
 namespace {
 
 // Owns a GET request's values and shows them as a server hands them to the adapter.
@@ -247,6 +249,45 @@ TEST(FilterRequestTest, GivesEachCallAFreshFilterContextAndMemoryForTheRequest) 
     void* memory = context->AllocMem(context, 64, 0);
     ASSERT_NE(memory, nullptr);
     std::memset(memory, 0x5a, 64);  // the sanitizers see a bad allocation here
+}
+
+TEST(FilterChainTest, TurnsEveryStatusAFilterReturnsIntoWhatTheServerDoes) {
+    std::string error;
+    std::shared_ptr<const FilterModule> module = FilterModule::Load(STATUS_FILTER, error);
+    ASSERT_TRUE(module) << error;
+    const FilterChain chain({module});
+    using Action = FilterChain::Action;
+    const struct {
+        const char* name;
+        DWORD status;
+        bool answered;  // the filter sent a response before returning
+        Action action;
+        bool keepAlive;
+    } cases[] = {
+        {"NextServes", SF_STATUS_REQ_NEXT_NOTIFICATION, false, Action::kServe, true},
+        {"HandledWithoutAnAnswerCloses", SF_STATUS_REQ_HANDLED_NOTIFICATION, false, Action::kClose,
+         false},
+        {"HandledAnswer", SF_STATUS_REQ_HANDLED_NOTIFICATION, true, Action::kRespond, true},
+        {"FinishedWithoutAnAnswerCloses", SF_STATUS_REQ_FINISHED, false, Action::kClose, false},
+        {"FinishedAnswerThenClose", SF_STATUS_REQ_FINISHED, true, Action::kRespond, false},
+        {"KeepConnWithoutAnAnswerCloses", SF_STATUS_REQ_FINISHED_KEEP_CONN, false, Action::kClose,
+         false},
+        {"KeepConnAnswer", SF_STATUS_REQ_FINISHED_KEEP_CONN, true, Action::kRespond, true},
+        {"ErrorIsAServerError", SF_STATUS_REQ_ERROR, false, Action::kError, true},
+        {"ReadNextIsNoStatusForHeaders", SF_STATUS_REQ_READ_NEXT, false, Action::kError, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<std::string, std::string>> fields = {
+            {"X-Status", std::to_string(c.status)}};
+        if (c.answered) fields.emplace_back("X-Answer", "302 Object Moved");
+        const TestRequest request("/a.gif", fields);
+        const RequestView view = request.View();
+        FilterRequest adapter(view);
+        const FilterChain::Outcome outcome = chain.Run(adapter);
+        EXPECT_EQ(outcome.action, c.action);
+        EXPECT_EQ(outcome.keepAlive, c.keepAlive);
+    }
 }
 
 }  // namespace
