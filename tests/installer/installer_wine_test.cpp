@@ -3,7 +3,9 @@
 // Start menu shortcut, the Programs and Features entry); the filter installed at a site through
 // the installed component and taken out again by the uninstaller, which keeps logs and edited
 // lists; and an upgrade over an edited installation. The metabase is the test-only COM server,
-// registered under the IIS Admin Base Object's class identifier for the program's run.
+// registered under the IIS Admin Base Object's class identifier for the program's run. The build
+// installed is the one of this test program's bitness; under 64-bit Wine, /X86 installs the
+// other.
 #include <windows.h>
 // clang-format off
 #include <ole2.h>
@@ -17,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,10 +78,36 @@ DWORD RunAndWait(std::string command) {
     return code;
 }
 
-std::optional<std::string> ReadString(HKEY root, const char* key, const char* name) {
+// The machine a Windows binary is made for, from its PE header.
+WORD MachineOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[4096] = {};
+    in.read(header, sizeof header);
+    DWORD peOffset = 0;
+    std::memcpy(&peOffset, header + 0x3c, sizeof peOffset);
+    WORD machine = 0;
+    if (peOffset + 6 <= sizeof header) std::memcpy(&machine, header + peOffset + 4, sizeof machine);
+    return machine;
+}
+
+#ifdef _WIN64
+constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+// view: 0, or KEY_WOW64_32KEY for what 32-bit processes see on 64-bit Windows.
+std::optional<std::string> ReadString(HKEY root, const char* key, const char* name,
+                                      DWORD view = 0) {
     char buffer[1024];
     DWORD size = sizeof buffer;
-    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LONG status = RegGetValueA(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) {
         return std::nullopt;
     }
     return std::string(buffer);
@@ -177,13 +207,16 @@ class InstallerTest : public testing::Test {
         installDir_ = folder_.PathOf("Pixwall");
     }
     void TearDown() override {
-        if (KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) Uninstall();
+        if (ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation") ||
+            ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", KEY_WOW64_32KEY)) {
+            Uninstall();
+        }
         SetEnvironmentVariableA("PIXWALL_METABASE", nullptr);
         CoUninitialize();
     }
 
-    DWORD Install() {
-        return RunAndWait("\"" + WinePath(PIXWALL_SETUP) + "\" /S /D=" + installDir_);
+    DWORD Install(const std::string& options = "") {
+        return RunAndWait("\"" + WinePath(PIXWALL_SETUP) + "\" /S " + options + "/D=" + installDir_);
     }
     // Runs in place and waits; so the uninstaller itself cannot go, as after any such run.
     DWORD Uninstall() {
@@ -209,6 +242,9 @@ TEST_F(InstallerTest, SilentInstallLaysOutTheFolderAndRegistersEverything) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
     EXPECT_TRUE(std::filesystem::is_directory(InstalledPath("LogFiles")));
+    for (const char* binary : {"pixwall.dll", "taliscom.dll", "corvane.exe"}) {
+        EXPECT_EQ(MachineOf(InstalledPath(binary)), kThisMachine) << binary;
+    }
     EXPECT_THAT(folder_.Read("Pixwall/blocked_types.txt"), HasSubstr("\r\ngif\r\n"));
 
     const std::string ini = InstalledPath("corvane.ini");
@@ -302,5 +338,27 @@ TEST_F(InstallerTest, AnUpgradeReplacesTheProgramsAndKeepsTheAdministratorsFiles
     EXPECT_EQ(IniValue(InstalledPath("corvane.ini"), "filterdesc"), "Our images");
     EXPECT_EQ(IniValue(InstalledPath("corvane.ini"), "filterpath"), InstalledPath("pixwall.dll"));
 }
+
+#ifdef _WIN64
+// For sites whose worker processes are 32-bit: the x86 build, registered where 32-bit processes
+// look, and removed again by its uninstaller.
+TEST_F(InstallerTest, TheX86OptionInstallsTheX86BuildForThirtyTwoBitProcesses) {
+    ASSERT_EQ(Install("/X86 "), 0u);
+    for (const char* binary : {"pixwall.dll", "taliscom.dll", "corvane.exe"}) {
+        EXPECT_EQ(MachineOf(InstalledPath(binary)), IMAGE_FILE_MACHINE_I386) << binary;
+    }
+    const std::string server = std::string(kClassKey) + "\\InprocServer32";
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, KEY_WOW64_32KEY),
+              InstalledPath("taliscom.dll"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kInstallKey, "install_dir", KEY_WOW64_32KEY),
+              installDir_);
+
+    ASSERT_EQ(Uninstall(), 0u);
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, KEY_WOW64_32KEY));
+    EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, kInstallKey, "install_dir", KEY_WOW64_32KEY));
+    EXPECT_FALSE(std::filesystem::exists(InstalledPath("pixwall.dll")));
+}
+#endif
 
 }  // namespace
