@@ -5,18 +5,25 @@
 ;
 ; Built by CMake (target "installer") with these definitions:
 ;   OUTFILE       the setup program to write
-;   PIXWALL_DLL, TALISCOM_DLL, CORVANE_EXE   the Windows binaries
+;   PIXWALL_DLL_X64, TALISCOM_DLL_X64, CORVANE_EXE_X64   the x64 build's binaries
+;   PIXWALL_DLL_X86, TALISCOM_DLL_X86, CORVANE_EXE_X86   the x86 build's binaries
 ;   FILES_DIR     the shipped settings file and rule lists
 ;   VERSION       the product version
 ;   CORVANE_ICON  the icon of the setup program and the uninstaller
 
-; The 64-bit stub: the binaries are x64, and so must be the process that registers them.
-Target amd64-unicode
+;
+; It installs the x86 build on 32-bit Windows; on 64-bit Windows the x64 build, or the x86 build
+; with the option /X86 (also with /S), for sites whose IIS worker processes are 32-bit. Each build
+; goes to its own Program Files folder and registry view, where its processes look.
+
+; The 32-bit stub, which runs on both; the x64 component is registered by the 64-bit regsvr32.
+Target x86-unicode
 SetCompressor /SOLID lzma
 
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include MUI2.nsh
+!include x64.nsh
 
 !define PRODUCT "Pixwall"
 !define INSTALL_KEY "Software\orlentek\pixwall"
@@ -30,8 +37,6 @@ Name "${PRODUCT} ${VERSION}"
 Caption "${PRODUCT} ${VERSION} Setup"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\OrlenTek\Pixwall"
-; An upgrade offers the folder of the installation it replaces.
-InstallDirRegKey HKLM "${INSTALL_KEY}" "install_dir"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
@@ -73,6 +78,9 @@ lists lie in the install folder; edits take effect without a restart."
   Call un.RemoveIfUnchanged
 !macroend
 
+; "x64" or "x86": the build this run installs or removes.
+Var Build
+
 ; Both programs stop at once for anyone but an administrator: they write below
 ; HKEY_LOCAL_MACHINE, register a COM class and change Program Files.
 !macro RequireAdministrator
@@ -84,17 +92,72 @@ Setting up Pixwall requires administrator privileges.$\r$\nPlease log on as an a
     SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
     Quit
   ${EndIf}
-  SetRegView 64
   SetShellVarContext all
+!macroend
+
+; The registry view of the build: 32-bit processes read the 32-bit one.
+!macro UseBuildsRegistryView
+  ${If} $Build == "x64"
+    SetRegView 64
+  ${Else}
+    SetRegView 32
+  ${EndIf}
 !macroend
 
 Function .onInit
   !insertmacro RequireAdministrator
+  StrCpy $Build "x86"
+  ${If} ${RunningX64}
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/X86" $1
+    ${If} ${Errors}
+      StrCpy $Build "x64"
+    ${EndIf}
+  ${EndIf}
+  !insertmacro UseBuildsRegistryView
+  ; Unless /D named a folder: an upgrade of this build offers the folder of the installation it
+  ; replaces, a new x86 installation the 32-bit Program Files.
+  ${If} $INSTDIR == "$PROGRAMFILES64\OrlenTek\Pixwall"
+    ReadRegStr $0 HKLM "${INSTALL_KEY}" "install_dir"
+    ${If} $0 != ""
+      StrCpy $INSTDIR $0
+    ${ElseIf} $Build == "x86"
+      StrCpy $INSTDIR "$PROGRAMFILES32\OrlenTek\Pixwall"
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
+; The uninstaller removes the build whose Programs and Features entry names its folder.
 Function un.onInit
   !insertmacro RequireAdministrator
+  StrCpy $Build "x86"
+  ${If} ${RunningX64}
+    SetRegView 64
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+      StrCpy $Build "x64"
+    ${EndIf}
+  ${EndIf}
+  !insertmacro UseBuildsRegistryView
 FunctionEnd
+
+; Registers (ACTION "") or unregisters (ACTION "/u ") the component; an x64 one needs the 64-bit
+; regsvr32, which the 32-bit setup program reaches with the file system redirection off.
+!macro RegisterComponent ACTION
+  ${If} $Build == "x64"
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${ACTION}"$INSTDIR\taliscom.dll"' $0
+    ${EnableX64FSRedirection}
+    ${If} $0 != 0
+      SetErrors
+    ${EndIf}
+  ${ElseIf} "${ACTION}" == ""
+    RegDLL "$INSTDIR\taliscom.dll"
+  ${Else}
+    UnRegDLL "$INSTDIR\taliscom.dll"
+  ${EndIf}
+!macroend
 
 Section "Pixwall" SectionMain
   SectionIn RO
@@ -102,9 +165,15 @@ Section "Pixwall" SectionMain
 
   ; Programs are replaced on an upgrade (stop IIS first if it has the filter loaded).
   SetOverwrite on
-  File "/oname=pixwall.dll" "${PIXWALL_DLL}"
-  File "/oname=taliscom.dll" "${TALISCOM_DLL}"
-  File "/oname=corvane.exe" "${CORVANE_EXE}"
+  ${If} $Build == "x64"
+    File "/oname=pixwall.dll" "${PIXWALL_DLL_X64}"
+    File "/oname=taliscom.dll" "${TALISCOM_DLL_X64}"
+    File "/oname=corvane.exe" "${CORVANE_EXE_X64}"
+  ${Else}
+    File "/oname=pixwall.dll" "${PIXWALL_DLL_X86}"
+    File "/oname=taliscom.dll" "${TALISCOM_DLL_X86}"
+    File "/oname=corvane.exe" "${CORVANE_EXE_X86}"
+  ${EndIf}
 
   ; The administrator's settings and lists are not: an upgrade keeps them as they are.
   SetOverwrite off
@@ -132,7 +201,7 @@ Section "Pixwall" SectionMain
   WriteRegStr HKLM "${INSTALL_KEY}" "install_dir" "$INSTDIR"
 
   ClearErrors
-  RegDLL "$INSTDIR\taliscom.dll"
+  !insertmacro RegisterComponent ""
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "The component taliscom.dll could not be registered.$\r$\n\
 Corvane cannot run without it. Please run the setup program again." /SD IDOK
@@ -226,7 +295,7 @@ Section "Uninstall"
   ; Out of the folder, so that it can be removed.
   SetOutPath "$TEMP"
 
-  UnRegDLL "$INSTDIR\taliscom.dll"
+  !insertmacro RegisterComponent "/u "
   Delete "$INSTDIR\pixwall.dll"
   Delete "$INSTDIR\taliscom.dll"
   Delete "$INSTDIR\corvane.exe"

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Runs every test: native, with the address and thread sanitizers, the Windows build under Wine,
-# and a short regression run of every fuzz target on its corpus (one test per target; skipped
-# where clang could not be installed), and the Debian packages built and checked in a temporary
-# folder ("packages": scripts/package-test.sh, one test per check). Installs what a fresh Debian
-# machine lacks first.
-# Usage: scripts/test.sh [preset ...]   (default: linux linux-asan linux-tsan windows fuzz packages)
+# Runs every test: native, with the address and thread sanitizers, the Windows builds (x64 and
+# x86) under 64-bit and 32-bit Wine, a short regression run of every fuzz target on its corpus
+# (one test per target; skipped where clang could not be installed), and the Debian packages
+# built and checked in a temporary folder ("packages": scripts/package-test.sh, one test per
+# check). Installs what a fresh Debian machine lacks first.
+# Usage: scripts/test.sh [preset ...]
+#   (default: linux linux-asan linux-tsan windows windows-x86 fuzz packages)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan windows fuzz packages)
+[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan linux-tsan windows windows-x86 fuzz packages)
 jobs=$(nproc)
 passed=0
 failed=0

@@ -294,7 +294,12 @@ STDAPI DllUnregisterServer() {
     std::wstring path;
     if (!ModulePath(path)) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     if (FAILED(UnregisterScripts(Narrow(path)))) return SELFREG_E_CLASS;
-    const HRESULT result = UnRegisterTypeLib(LIBID_taliscom, 1, 0, 0, SYS_WIN64);
+#ifdef _WIN64
+    const SYSKIND kind = SYS_WIN64;
+#else
+    const SYSKIND kind = SYS_WIN32;
+#endif
+    const HRESULT result = UnRegisterTypeLib(LIBID_taliscom, 1, 0, 0, kind);
     // A type library that is not registered has nothing to remove.
     if (FAILED(result) && result != TYPE_E_LIBNOTREGISTERED && result != TYPE_E_REGISTRYACCESS) {
         return SELFREG_E_TYPELIB;

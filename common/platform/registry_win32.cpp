@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h.
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -134,8 +136,8 @@ long DeleteRegistryKey(RegistryRoot root, const std::string& subKey) {
 
 long DeleteRegistryTree(RegistryRoot root, const std::string& subKey) {
     if (!RegistryKeyExists(root, subKey)) return ERROR_FILE_NOT_FOUND;
-    // With a subkey name RegDeleteTree removes that key too, not only what lies below it.
-    return RegDeleteTreeA(RootKey(root), subKey.c_str());
+    // The key and everything below it; RegDeleteTree does the same but only from Vista on.
+    return SHDeleteKeyA(RootKey(root), subKey.c_str());
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Winsock in non-blocking mode and WSAPoll, so that every step waits at most until its deadline.
+// Winsock in non-blocking mode and select (WSAPoll is missing before Vista), so that every step waits at most until its deadline.
 // Each connection holds its own start-up of Winsock, released when it closes.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -19,9 +19,21 @@ int MillisecondsUntil(TcpConnection::Deadline deadline) {
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
 }
 
-bool WaitFor(SOCKET socket, SHORT event, TcpConnection::Deadline deadline) {
-    WSAPOLLFD entry{socket, event, 0};
-    return WSAPoll(&entry, 1, MillisecondsUntil(deadline)) > 0;
+enum class Ready { Readable, Writable };
+
+// True when the socket is ready, or has failed (which the next call then reports).
+bool WaitFor(SOCKET socket, Ready ready, TcpConnection::Deadline deadline) {
+    fd_set wanted;
+    fd_set failed;
+    FD_ZERO(&wanted);
+    FD_ZERO(&failed);
+    FD_SET(socket, &wanted);
+    FD_SET(socket, &failed);
+    const int milliseconds = MillisecondsUntil(deadline);
+    timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    // The first argument is ignored by Winsock.
+    return select(0, ready == Ready::Readable ? &wanted : nullptr,
+                  ready == Ready::Writable ? &wanted : nullptr, &failed, &timeout) > 0;
 }
 
 struct AddressList {
@@ -54,7 +66,7 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port, Deadlin
         ioctlsocket(s, FIONBIO, &nonBlocking);
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
         bool connected = connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0;
-        if (!connected && WSAGetLastError() == WSAEWOULDBLOCK && WaitFor(s, POLLOUT, deadline)) {
+        if (!connected && WSAGetLastError() == WSAEWOULDBLOCK && WaitFor(s, Ready::Writable, deadline)) {
             int error = 0;
             int length = sizeof error;
             connected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
@@ -80,7 +92,7 @@ bool TcpConnection::Send(std::string_view bytes, Deadline deadline) {
         if (sent > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(sent));
         } else if (sent == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-            if (!WaitFor(s, POLLWRNORM, deadline)) return false;
+            if (!WaitFor(s, Ready::Writable, deadline)) return false;
         } else {
             return false;
         }
@@ -96,7 +108,7 @@ std::size_t TcpConnection::Receive(char* buffer, std::size_t size, Deadline dead
         const int got = recv(s, buffer, chunk, 0);
         if (got > 0) return static_cast<std::size_t>(got);
         if (got == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return 0;
-        if (!WaitFor(s, POLLRDNORM, deadline)) return 0;
+        if (!WaitFor(s, Ready::Readable, deadline)) return 0;
     }
 }
 

@@ -3,7 +3,9 @@
 // Start menu shortcut, the Programs and Features entry); the filter installed at a site through
 // the installed component and taken out again by the uninstaller, which keeps logs and edited
 // lists; and an upgrade over an edited installation. The metabase is the test-only COM server,
-// registered under the IIS Admin Base Object's class identifier for the program's run.
+// registered under the IIS Admin Base Object's class identifier for the program's run. The build
+// installed is the one of this test program's bitness; under 64-bit Wine, /X86 installs the
+// other.
 #include <windows.h>
 // clang-format off
 #include <ole2.h>
@@ -74,10 +76,26 @@ DWORD RunAndWait(std::string command) {
     return code;
 }
 
-std::optional<std::string> ReadString(HKEY root, const char* key, const char* name) {
+// Which build an installed program belongs to: SCS_32BIT_BINARY or SCS_64BIT_BINARY.
+DWORD BinaryType(const std::string& program) {
+    DWORD type = 0xffff;
+    GetBinaryTypeA(program.c_str(), &type);
+    return type;
+}
+constexpr DWORD kThisBuild = sizeof(void*) == 8 ? SCS_64BIT_BINARY : SCS_32BIT_BINARY;
+
+// view: 0, or KEY_WOW64_32KEY for what 32-bit processes see on 64-bit Windows.
+std::optional<std::string> ReadString(HKEY root, const char* key, const char* name,
+                                      DWORD view = 0) {
     char buffer[1024];
     DWORD size = sizeof buffer;
-    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LONG status = RegGetValueA(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) {
         return std::nullopt;
     }
     return std::string(buffer);
@@ -177,13 +195,16 @@ class InstallerTest : public testing::Test {
         installDir_ = folder_.PathOf("Pixwall");
     }
     void TearDown() override {
-        if (KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) Uninstall();
+        if (ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation") ||
+            ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", KEY_WOW64_32KEY)) {
+            Uninstall();
+        }
         SetEnvironmentVariableA("PIXWALL_METABASE", nullptr);
         CoUninitialize();
     }
 
-    DWORD Install() {
-        return RunAndWait("\"" + WinePath(PIXWALL_SETUP) + "\" /S /D=" + installDir_);
+    DWORD Install(const std::string& options = "") {
+        return RunAndWait("\"" + WinePath(PIXWALL_SETUP) + "\" /S " + options + "/D=" + installDir_);
     }
     // Runs in place and waits; so the uninstaller itself cannot go, as after any such run.
     DWORD Uninstall() {
@@ -209,6 +230,7 @@ TEST_F(InstallerTest, SilentInstallLaysOutTheFolderAndRegistersEverything) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(files, expected);
     EXPECT_TRUE(std::filesystem::is_directory(InstalledPath("LogFiles")));
+    EXPECT_EQ(BinaryType(InstalledPath("corvane.exe")), kThisBuild);
     EXPECT_THAT(folder_.Read("Pixwall/blocked_types.txt"), HasSubstr("\r\ngif\r\n"));
 
     const std::string ini = InstalledPath("corvane.ini");
@@ -302,5 +324,25 @@ TEST_F(InstallerTest, AnUpgradeReplacesTheProgramsAndKeepsTheAdministratorsFiles
     EXPECT_EQ(IniValue(InstalledPath("corvane.ini"), "filterdesc"), "Our images");
     EXPECT_EQ(IniValue(InstalledPath("corvane.ini"), "filterpath"), InstalledPath("pixwall.dll"));
 }
+
+#ifdef _WIN64
+// For sites whose worker processes are 32-bit: the x86 build, registered where 32-bit processes
+// look, and removed again by its uninstaller.
+TEST_F(InstallerTest, TheX86OptionInstallsTheX86BuildForThirtyTwoBitProcesses) {
+    ASSERT_EQ(Install("/X86 "), 0u);
+    EXPECT_EQ(BinaryType(InstalledPath("corvane.exe")), static_cast<DWORD>(SCS_32BIT_BINARY));
+    const std::string server = std::string(kClassKey) + "\\InprocServer32";
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, KEY_WOW64_32KEY),
+              InstalledPath("taliscom.dll"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kInstallKey, "install_dir", KEY_WOW64_32KEY),
+              installDir_);
+
+    ASSERT_EQ(Uninstall(), 0u);
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, KEY_WOW64_32KEY));
+    EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, kInstallKey, "install_dir", KEY_WOW64_32KEY));
+    EXPECT_FALSE(std::filesystem::exists(InstalledPath("pixwall.dll")));
+}
+#endif
 
 }  // namespace

@@ -126,7 +126,11 @@ void ExpectRegistered() {
     EXPECT_THAT(SubKeys(clsid),
                 UnorderedElementsAre(L"ProgID", L"VersionIndependentProgID", L"Programmable",
                                      L"InprocServer32", L"TypeLib"));
+#ifdef _WIN64
     EXPECT_EQ(ReadValue(std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64"), ComponentPath());
+#else
+    EXPECT_EQ(ReadValue(std::wstring(kTypeLibKey) + L"\\1.0\\0\\win32"), ComponentPath());
+#endif
     EXPECT_TRUE(KeyExists(L"Interface\\{8052A5C1-7FBA-492F-96BD-62008DFA326C}"));
 }
 
