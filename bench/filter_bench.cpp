@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "dynamic_access_table.h"
 #include "fake_isapi_host.h"
 #include "filter_config.h"
 #include "filter_module_copy.h"
 #include "linear_rule_list.h"
+#include "machine_admission_table.h"
+#include "process_admission_table.h"
 #include "redis_server_process.h"
 #include "request_facts.h"
-#include "shared_access_table.h"
 #include "temp_folder.h"
 #include "text.h"
 #include "verdict.h"
@@ -283,7 +283,7 @@ void BM_AdmittedClientMemory(benchmark::State& state) {
     double perClient = 0;
     for (auto _ : state) {
         const std::size_t before = mallinfo2().uordblks;
-        auto table = std::make_unique<DynamicAccessTable>();
+        auto table = std::make_unique<ProcessAdmissionTable>();
         table->SetTimeToLive(3600);
         for (const std::string& address : addresses) table->Admit(address, 1'136'073'600);
         const std::size_t after = mallinfo2().uordblks;
@@ -301,9 +301,9 @@ void BM_AdmitIntoFullTable(benchmark::State& state) {
     TempFolder folder;
     std::unique_ptr<Admissions> owned;
     if (state.range(1) != 0) {
-        owned = SharedAccessTable::Open(folder.PathOf("table"), static_cast<std::size_t>(capacity));
+        owned = MachineAdmissionTable::Open(folder.PathOf("table"), static_cast<std::size_t>(capacity));
     } else {
-        owned = std::make_unique<DynamicAccessTable>(static_cast<std::size_t>(capacity));
+        owned = std::make_unique<ProcessAdmissionTable>(static_cast<std::size_t>(capacity));
     }
     if (!owned) {
         state.SkipWithError("no shared table");

@@ -10,9 +10,9 @@
 
 #include "admission_cookie.h"
 #include "log_messages.h"
+#include "machine_admission_table.h"
 #include "platform/shared_memory.h"
 #include "platform/string_resource.h"
-#include "shared_access_table.h"
 
 namespace {
 
@@ -28,10 +28,10 @@ std::int32_t TimeToLiveOf(const FilterConfig& config) {
 // named after the folder. Without it (no rights, no memory or disk for it, a file of another
 // owner or kind in its place) this process keeps its own, as a single process always could, and
 // says so once on its standard error (the activity log's lines are fixed).
-std::unique_ptr<Admissions> CreateAccessTable(const std::string& moduleFolder) {
+std::unique_ptr<Admissions> CreateLocalAdmissions(const std::string& moduleFolder) {
     const std::string place =
-        platform::SharedMemory::PlaceFor(moduleFolder, SharedAccessTable::kFileName);
-    if (std::unique_ptr<Admissions> shared = SharedAccessTable::Open(place)) return shared;
+        platform::SharedMemory::PlaceFor(moduleFolder, MachineAdmissionTable::kFileName);
+    if (std::unique_ptr<Admissions> shared = MachineAdmissionTable::Open(place)) return shared;
     static std::atomic<bool> told{false};
     if (!told.exchange(true)) {
         std::fprintf(stderr,
@@ -39,7 +39,7 @@ std::unique_ptr<Admissions> CreateAccessTable(const std::string& moduleFolder) {
                      "in %s; this process keeps its own\n",
                      place.c_str());
     }
-    return std::unique_ptr<Admissions>(new (std::nothrow) DynamicAccessTable);
+    return std::unique_ptr<Admissions>(new (std::nothrow) ProcessAdmissionTable);
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ HotlinkFilter::~HotlinkFilter() {
     if (log_) log_->Write(log_messages::kStopped);
     log_.reset();
     farm_.Publish(nullptr);  // it uses the table
-    accessTable_.reset();
+    localAdmissions_.reset();
     config_.Publish(nullptr);
 }
 
@@ -70,9 +70,9 @@ BOOL HotlinkFilter::GetFilterVersion(HTTP_FILTER_VERSION* version,
     log_.reset(new (std::nothrow) ActivityLog);
     const std::shared_ptr<const FilterConfig> config =
         FilterConfig::Load(FilterConfig::Paths::Find(moduleFolder));
-    accessTable_ = CreateAccessTable(moduleFolder);
+    localAdmissions_ = CreateLocalAdmissions(moduleFolder);
     if (log_ && config) log_->Configure(config->logFilePath(), config->maxLogSize());
-    if (accessTable_ && config) accessTable_->SetTimeToLive(TimeToLiveOf(*config));
+    if (localAdmissions_ && config) localAdmissions_->SetTimeToLive(TimeToLiveOf(*config));
     if (config) UpdateFarm(*config);
     config_.Publish(config);
     watcher_.reset(new (std::nothrow) ConfigWatcher(log_.get()));
@@ -102,7 +102,7 @@ void HotlinkFilter::RebuildConfiguration() {
     }                    // publishing waits for the readers of the old snapshot, this one included
     if (!fresh) return;  // out of memory: requests keep the snapshot they have
     if (log_) log_->Configure(fresh->logFilePath(), fresh->maxLogSize());
-    if (accessTable_) accessTable_->SetTimeToLive(TimeToLiveOf(*fresh));
+    if (localAdmissions_) localAdmissions_->SetTimeToLive(TimeToLiveOf(*fresh));
     UpdateFarm(*fresh);
     config_.Publish(std::move(fresh));
 }
@@ -117,10 +117,10 @@ void HotlinkFilter::UpdateFarm(const FilterConfig& config) {
         }
     }  // publishing waits for the readers of the old layer, this one included
     std::shared_ptr<FarmLayer> next;
-    if (store && accessTable_) {
+    if (store && localAdmissions_) {
         try {
             next = std::make_shared<FarmLayer>();
-            next->admissions = std::make_unique<RedisAdmissions>(*accessTable_, *store);
+            next->admissions = std::make_unique<FarmAdmissions>(*localAdmissions_, *store);
             next->admissions->SetTimeToLive(TimeToLiveOf(config));
         } catch (const std::bad_alloc&) {
             next.reset();  // out of memory: admissions stay local
@@ -152,7 +152,7 @@ DWORD HotlinkFilter::HandleRequestHeaders(HTTP_FILTER_CONTEXT* context,
         farm.emplace(farm_);
         now = Now();
     }
-    Admissions* const admissions = farm && *farm ? (*farm)->admissions.get() : accessTable_.get();
+    Admissions* const admissions = farm && *farm ? (*farm)->admissions.get() : localAdmissions_.get();
     return Apply(Decide(facts, *config, admissions, now), facts, context, admissions, now);
 }
 

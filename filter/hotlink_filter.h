@@ -1,5 +1,5 @@
-// The filter object: one per loaded module. Owns the log, the configuration, the access table
-// (with a web farm's store in front of it when the settings name one) and the watcher, and runs
+// The filter object: one per loaded module. Owns the log, the configuration, the admissions of
+// this machine (with a web farm's store in front of them when the settings name one) and the watcher, and runs
 // the decision pipeline for every request.
 #pragma once
 
@@ -12,10 +12,10 @@
 
 #include "activity_log.h"
 #include "config_watcher.h"
-#include "dynamic_access_table.h"
+#include "farm_admissions.h"
 #include "filter_config.h"
 #include "platform/isapi.h"
-#include "redis_admissions.h"
+#include "process_admission_table.h"
 #include "request_facts.h"
 #include "snapshot_cell.h"
 #include "verdict.h"
@@ -39,7 +39,7 @@ class HotlinkFilter {
     // The decision pipeline for one request; returns the ISAPI status.
     DWORD HandleRequestHeaders(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers);
 
-    // Loads a new configuration, hands its settings to the log and the access table, and
+    // Loads a new configuration, hands its settings to the log and the local admissions, and
     // publishes it. One rebuild at a time.
     void RebuildConfiguration();
 
@@ -49,7 +49,7 @@ class HotlinkFilter {
                             std::string_view alternateUrl);
 
     // For tests.
-    Admissions* AccessTable() const { return accessTable_.get(); }
+    Admissions* LocalAdmissions() const { return localAdmissions_.get(); }
     // The configuration requests are judged under now; a rebuild waits until it is let go.
     SnapshotCell<FilterConfig>::Reader Configuration() const { return config_.Read(); }
     ConfigWatcher* Watcher() const { return watcher_.get(); }
@@ -58,7 +58,7 @@ class HotlinkFilter {
     // Carries out the verdict: log line, admission and cookie, response.
     DWORD Apply(const Verdict& verdict, const RequestFacts& facts, HTTP_FILTER_CONTEXT* context,
                 Admissions* admissions, std::int64_t now);
-    // Puts the farm's admissions in front of the access table when the configuration names a
+    // Puts the farm's admissions in front of the local admissions when the configuration names a
     // store, replacing them when it names another one, and takes them away when it names none.
     void UpdateFarm(const FilterConfig& config);
     std::int64_t Now() const;
@@ -68,12 +68,13 @@ class HotlinkFilter {
     // Requests keep the snapshot they started with; a rebuild publishes a new one, which
     // readers take without a lock.
     SnapshotCell<FilterConfig> config_;
-    std::unique_ptr<Admissions> accessTable_;
-    // The admissions of a web farm around `accessTable_`, or none. Replaced like the
+    // This machine's admissions, or this process's alone when they cannot be shared.
+    std::unique_ptr<Admissions> localAdmissions_;
+    // The admissions of a web farm around `localAdmissions_`, or none. Replaced like the
     // configuration: a request keeps the layer it started with, even across a change of store,
     // and a replaced layer closes its connections once no request holds it.
     struct FarmLayer {
-        std::unique_ptr<RedisAdmissions> admissions;
+        std::unique_ptr<FarmAdmissions> admissions;
     };
     SnapshotCell<FarmLayer> farm_;
     std::unique_ptr<ConfigWatcher> watcher_;

@@ -1,5 +1,5 @@
 // The decision for one request as a value. Decide runs the rules in their order and changes
-// nothing but the access table's removal of an admission it finds expired; HotlinkFilter applies
+// nothing but the admission table's removal of an admission it finds expired; HotlinkFilter applies
 // the verdict (log line, admission, cookie, response) in one place.
 #pragma once
 

@@ -31,7 +31,7 @@ void DeployDialog::FillSiteList() {
         return;
     }
     for (const SiteEntry& entry : catalog_.Entries())
-        view_.AddLine(entry.name, entry.installed != 0);
+        view_.AddLine(entry.name, entry.installed);
     listFilled_ = true;
 }
 
@@ -63,7 +63,7 @@ void DeployDialog::Apply() {
     view_.ShowWaitCursor();
     const std::vector<SiteEntry>& entries = catalog_.Entries();
     const bool globalChecked = view_.IsChecked(0);
-    const bool globalInstalled = entries[0].installed != 0;
+    const bool globalInstalled = entries[0].installed;
     // A change at the global level rules the sites: turned on, it is the only place left, so the
     // filter goes from every site; turned off, the sites keep what they have and the checked
     // ones get it.
@@ -72,7 +72,7 @@ void DeployDialog::Apply() {
     // The line count is read afresh before every step; the global line comes first.
     for (std::size_t i = 0; i < view_.LineCount(); ++i) {
         const bool checked = view_.IsChecked(i);
-        const bool installed = entries[i].installed != 0;
+        const bool installed = entries[i].installed;
         // A line is named by its entry: the global line by no site at all, a site by its
         // description as the component gave it.
         const bool site = i > 0;

@@ -72,6 +72,6 @@ void ManagerApp::ClearEverywhere() {
     catalog_->Refresh(filterName);
     const std::vector<SiteEntry> entries = catalog_->Entries();
     for (const SiteEntry& entry : entries) {
-        if (entry.installed != 0) catalog_->RemoveAt(filterName, entry.name);
+        if (entry.installed) catalog_->RemoveAt(filterName, entry.name);
     }
 }

@@ -44,27 +44,27 @@ void SiteCatalog::Refresh(const std::string& filterName) {
     // Each site is asked in list order, then the global level.
     for (const std::u16string& name : names) {
         const std::string narrow = text::ToNarrow(name);
-        const int installed = QueryInstalled(filterName, narrow);
+        const bool installed = QueryInstalled(filterName, narrow);
         entries_.push_back({.name = narrow, .installed = installed});
     }
     if (taliscom::Failed(listed)) {
         Record(listed);
         return;
     }
-    const int installed = QueryInstalled(filterName, std::nullopt);
+    const bool installed = QueryInstalled(filterName, std::nullopt);
     entries_.insert(entries_.begin(), {.name = kGlobalLabel, .installed = installed});
 }
 
 // A failing question never ends the program.
-int SiteCatalog::QueryInstalled(const std::string& filterName, const SiteName& site) {
+bool SiteCatalog::QueryInstalled(const std::string& filterName, const SiteName& site) {
     std::int16_t installed = 0;
     const auto result =
         manager_->IsWebFilterInstalled(text::FromNarrow(filterName), Wide(site), &installed);
     if (taliscom::Failed(result)) {
         Record(result);
-        return 0;
+        return false;
     }
-    return installed;
+    return installed != 0;  // the component says true as -1
 }
 
 void SiteCatalog::InstallAt(const std::string& filterPath, const SiteName& site) {

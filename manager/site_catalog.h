@@ -44,9 +44,8 @@ class SiteCatalog {
 
   private:
     bool HasManager();
-    // The component's answer (nonzero: installed); a failing question reads as not installed
-    // and records its text.
-    int QueryInstalled(const std::string& filterName, const SiteName& site);
+    // The component's answer; a failing question reads as not installed and records its text.
+    bool QueryInstalled(const std::string& filterName, const SiteName& site);
     void Record(FilterManagerLink::HResult code);
 
     ComApartment apartment_;

@@ -4,7 +4,7 @@
 #include <string>
 
 struct SiteEntry {
-    std::string name;   // the server description, or the global label for the global entry
-    int installed = 0;  // nonzero: the filter is installed there
+    std::string name;        // the server description, or the global label for the global entry
+    bool installed = false;  // the filter is installed there
     friend bool operator==(const SiteEntry&, const SiteEntry&) = default;
 };

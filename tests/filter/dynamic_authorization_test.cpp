@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "filter_fixture.h"
+#include "machine_admission_table.h"
 #include "platform/shared_memory.h"
-#include "shared_access_table.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ class DynamicAuthorization : public testing::Test {
         return fixture->Send(*image);
     }
     Lines NewLines() { return fixture->NewLogMessages(); }
-    Admissions& Table() { return *fixture->Filter().AccessTable(); }
+    Admissions& Table() { return *fixture->Filter().LocalAdmissions(); }
 
     std::int64_t now = 1'136'073'600;
     std::unique_ptr<FilterFixture> fixture;
@@ -148,7 +148,7 @@ TEST_F(DynamicAuthorization, AMalformedCookieFallsBackToTheTable) {
 TEST_F(DynamicAuthorization, WithoutTheSharedMemoryThisProcessKeepsItsOwnAdmissionsAndSaysSo) {
     StartWith(60, false);
     const std::string place = platform::SharedMemory::PlaceFor(fixture->Folder().Path(),
-                                                               SharedAccessTable::kFileName);
+                                                               MachineAdmissionTable::kFileName);
     std::filesystem::remove(place);
     std::filesystem::create_directory(place);  // something else in its place
     testing::internal::CaptureStderr();

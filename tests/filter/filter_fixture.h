@@ -14,7 +14,7 @@ class FilterFixture {
   public:
     // Files to write before start-up: name -> content. "corvane.ini" is written unless
     // withPrimaryConfig is false; logging goes to LogFiles/ unless the ini says otherwise.
-    // The access table reads `clock` when one is given.
+    // The admission table reads `clock` when one is given.
     explicit FilterFixture(std::map<std::string, std::string> files = {},
                            bool withPrimaryConfig = true, HotlinkFilter::Clock clock = {});
 

@@ -76,7 +76,7 @@ TEST_P(PipelineTest, DecidesAsTheRulesSay) {
     for (const auto& [name, content] : files) folder.Write(name, content);
     const auto loaded = FilterConfig::Load(FilterConfig::Paths::Find(folder.Path()));
     const FilterConfig& config = *loaded;
-    DynamicAccessTable table;
+    ProcessAdmissionTable table;
     const RequestFacts facts({.serverName = c.request.server,
                               .url = c.request.url,
                               .clientAddress = c.request.address,

@@ -1,4 +1,4 @@
-#include "dynamic_access_table.h"
+#include "process_admission_table.h"
 
 #include <algorithm>
 #include <limits>
@@ -17,7 +17,7 @@ std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_vi
 // One part of the table. Entries live in a vector and are chained newest to oldest by number;
 // an open-addressing index (linear probing, at most half full) finds them by address. Per entry
 // that is the address, the time, two links and the hash, plus two to four index words.
-struct alignas(64) DynamicAccessTable::Shard {
+struct alignas(64) ProcessAdmissionTable::Shard {
     struct Entry {
         std::string address;
         std::int64_t admittedAt = 0;
@@ -124,7 +124,7 @@ struct alignas(64) DynamicAccessTable::Shard {
     }
 };
 
-DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
+ProcessAdmissionTable::ProcessAdmissionTable(std::size_t capacity, std::size_t shards)
     : capacity_(std::max<std::size_t>(capacity, 1)),
       shardCount_(admission_list::PowerOfTwoAtLeast(std::max<std::size_t>(shards, 1))),
       shards_(new Shard[shardCount_]),
@@ -134,25 +134,25 @@ DynamicAccessTable::DynamicAccessTable(std::size_t capacity, std::size_t shards)
     oldestTimes_.Clear();
 }
 
-DynamicAccessTable::~DynamicAccessTable() = default;
+ProcessAdmissionTable::~ProcessAdmissionTable() = default;
 
-void DynamicAccessTable::SetTimeToLive(std::int32_t seconds) {
+void ProcessAdmissionTable::SetTimeToLive(std::int32_t seconds) {
     timeToLive_.store(seconds, std::memory_order_relaxed);
 }
 
-bool DynamicAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
+bool ProcessAdmissionTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
     return admission_list::Age(now, admittedAt) >
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
-std::size_t DynamicAccessTable::ShardOf(std::uint64_t hash) const {
+std::size_t ProcessAdmissionTable::ShardOf(std::uint64_t hash) const {
     // The high bits pick the shard; the index uses the low ones.
     return (hash >> 40) & (shardCount_ - 1);
 }
 
 // Entries leave from the oldest end while they are expired. Each entry is dropped once, so this
 // costs nothing per call in the long run; only entries that a lookup now would find expired go.
-void DynamicAccessTable::PurgeExpired(Shard& shard, std::int64_t now) {
+void ProcessAdmissionTable::PurgeExpired(Shard& shard, std::int64_t now) {
     while (shard.oldest != kNone && Expired(shard.entries[shard.oldest].admittedAt, now)) {
         const Shard::Entry& entry = shard.entries[shard.oldest];
         shard.Remove(shard.Find(entry.address, entry.hash));
@@ -160,7 +160,7 @@ void DynamicAccessTable::PurgeExpired(Shard& shard, std::int64_t now) {
     }
 }
 
-void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
+void ProcessAdmissionTable::Admit(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
     const std::size_t s = ShardOf(hash);
     Shard& shard = shards_[s];
@@ -185,13 +185,13 @@ void DynamicAccessTable::Admit(std::string_view address, std::int64_t now) {
 }
 
 // Called with the shard's lock held.
-void DynamicAccessTable::NoteOldest(std::size_t s) {
+void ProcessAdmissionTable::NoteOldest(std::size_t s) {
     oldestTimes_.Note(s, shards_[s].OldestTime());
 }
 
 // Drops the oldest admissions of the whole table until it holds no more than its capacity.
 // Expired admissions are the oldest, so they go before any that still counts.
-void DynamicAccessTable::EvictOldest() {
+void ProcessAdmissionTable::EvictOldest() {
     while (size_.load(std::memory_order_relaxed) > capacity_) {
         const std::size_t chosen = oldestTimes_.OldestShard();
         if (chosen == shardCount_) {
@@ -212,7 +212,7 @@ void DynamicAccessTable::EvictOldest() {
     }
 }
 
-bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
+bool ProcessAdmissionTable::IsAdmitted(std::string_view address, std::int64_t now) {
     const std::uint64_t hash = HashOf(address);
     const std::size_t s = ShardOf(hash);
     Shard& shard = shards_[s];
@@ -226,7 +226,7 @@ bool DynamicAccessTable::IsAdmitted(std::string_view address, std::int64_t now) 
     return false;
 }
 
-std::vector<std::string> DynamicAccessTable::Addresses() const {
+std::vector<std::string> ProcessAdmissionTable::Addresses() const {
     std::vector<admission_list::Listed> all;
     for (std::size_t s = 0; s < shardCount_; ++s) {
         Shard& shard = shards_[s];

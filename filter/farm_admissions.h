@@ -35,7 +35,7 @@
 #include "redis_protocol.h"
 #include "store_address.h"
 
-class RedisAdmissions final : public Admissions {
+class FarmAdmissions final : public Admissions {
   public:
     struct Options {
         std::chrono::milliseconds timeout{50};
@@ -46,11 +46,11 @@ class RedisAdmissions final : public Admissions {
     using Clock = std::function<std::int64_t()>;
 
     // Connects only when a request first needs the store.
-    RedisAdmissions(Admissions& local, StoreAddress address);
-    RedisAdmissions(Admissions& local, StoreAddress address, Options options, Clock clock = {});
-    ~RedisAdmissions();
-    RedisAdmissions(const RedisAdmissions&) = delete;
-    RedisAdmissions& operator=(const RedisAdmissions&) = delete;
+    FarmAdmissions(Admissions& local, StoreAddress address);
+    FarmAdmissions(Admissions& local, StoreAddress address, Options options, Clock clock = {});
+    ~FarmAdmissions();
+    FarmAdmissions(const FarmAdmissions&) = delete;
+    FarmAdmissions& operator=(const FarmAdmissions&) = delete;
 
     void SetTimeToLive(std::int32_t seconds) override;
     void Admit(std::string_view address, std::int64_t now) override;

@@ -1,4 +1,4 @@
-#include "shared_access_table.h"
+#include "machine_admission_table.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,7 +59,7 @@ static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
 // One admission. `owner` (the shard + 1, or 0 when free) changes only under the pool's lock;
 // the rest under the owning shard's.
-struct SharedAccessTable::Slot {
+struct MachineAdmissionTable::Slot {
     std::int64_t admittedAt;
     std::uint32_t next;  // in its bucket's chain, or on the free list
     std::uint32_t newer;
@@ -75,7 +75,7 @@ struct SharedAccessTable::Slot {
     }
 };
 
-struct SharedAccessTable::Layout {
+struct MachineAdmissionTable::Layout {
     std::uint32_t capacity;
     std::uint32_t shards;
     std::uint32_t buckets;
@@ -165,15 +165,15 @@ struct SharedAccessTable::Layout {
     admission_list::OldestTimes OldestTimes() const { return {shardTime, groupTime, shards}; }
 };
 
-SharedAccessTable::Slot& SharedAccessTable::At(std::uint32_t slot) const {
+MachineAdmissionTable::Slot& MachineAdmissionTable::At(std::uint32_t slot) const {
     static_assert(sizeof(Slot) == 96);
     if (slot >= layout_->capacity) throw Damaged{};
     return layout_->slot[slot];
 }
 
-class SharedAccessTable::PoolGuard {
+class MachineAdmissionTable::PoolGuard {
   public:
-    explicit PoolGuard(SharedAccessTable& table) : table_(table) {
+    explicit PoolGuard(MachineAdmissionTable& table) : table_(table) {
         if (table_.memory_->Lock(table_.layout_->PoolLock()) ==
             platform::SharedMemory::Taken::FromTheDead) {
             table_.RebuildPool();
@@ -184,10 +184,10 @@ class SharedAccessTable::PoolGuard {
     PoolGuard& operator=(const PoolGuard&) = delete;
 
   private:
-    SharedAccessTable& table_;
+    MachineAdmissionTable& table_;
 };
 
-std::unique_ptr<SharedAccessTable> SharedAccessTable::Open(const std::string& path,
+std::unique_ptr<MachineAdmissionTable> MachineAdmissionTable::Open(const std::string& path,
                                                            std::size_t capacity,
                                                            std::size_t shards) {
     Layout layout = Layout::For(capacity, shards);
@@ -195,19 +195,19 @@ std::unique_ptr<SharedAccessTable> SharedAccessTable::Open(const std::string& pa
         path, layout.bytes, layout.shards + 1, [&](const void* data) { return layout.Fits(data); },
         [&](void* data) { layout.Prepare(data); });
     if (!memory) return nullptr;
-    return std::unique_ptr<SharedAccessTable>(new SharedAccessTable(std::move(memory), layout));
+    return std::unique_ptr<MachineAdmissionTable>(new MachineAdmissionTable(std::move(memory), layout));
 }
 
-SharedAccessTable::SharedAccessTable(std::unique_ptr<platform::SharedMemory> memory,
+MachineAdmissionTable::MachineAdmissionTable(std::unique_ptr<platform::SharedMemory> memory,
                                      const Layout& layout)
     : memory_(std::move(memory)), layout_(std::make_unique<Layout>(layout)) {
     layout_->Attach(memory_->Data());
 }
 
-SharedAccessTable::~SharedAccessTable() = default;
+MachineAdmissionTable::~MachineAdmissionTable() = default;
 
 template <typename Operation>
-auto SharedAccessTable::InShard(std::uint32_t shard, Operation operation) {
+auto MachineAdmissionTable::InShard(std::uint32_t shard, Operation operation) {
     struct Guard {
         platform::SharedMemory& memory;
         std::size_t lock;
@@ -228,17 +228,17 @@ auto SharedAccessTable::InShard(std::uint32_t shard, Operation operation) {
     }
 }
 
-void SharedAccessTable::SetTimeToLive(std::int32_t seconds) {
+void MachineAdmissionTable::SetTimeToLive(std::int32_t seconds) {
     timeToLive_.store(seconds, std::memory_order_relaxed);
     overlong_.SetTimeToLive(seconds);
 }
 
-bool SharedAccessTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
+bool MachineAdmissionTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
     return admission_list::Age(now, admittedAt) >
            static_cast<std::int64_t>(timeToLive_.load(std::memory_order_relaxed));
 }
 
-std::uint32_t SharedAccessTable::Find(std::uint32_t shard, std::string_view address,
+std::uint32_t MachineAdmissionTable::Find(std::uint32_t shard, std::string_view address,
                                       std::uint32_t hash) const {
     std::uint32_t steps = 0;
     for (std::uint32_t link = layout_->bucket[layout_->BucketOf(hash)]; link != 0;) {
@@ -250,7 +250,7 @@ std::uint32_t SharedAccessTable::Find(std::uint32_t shard, std::string_view addr
     return kNone;
 }
 
-void SharedAccessTable::LinkNewest(std::uint32_t shard, std::uint32_t n) {
+void MachineAdmissionTable::LinkNewest(std::uint32_t shard, std::uint32_t n) {
     ShardState& state = layout_->shard[shard];
     Slot& slot = At(n);
     slot.newer = kNone;
@@ -259,14 +259,14 @@ void SharedAccessTable::LinkNewest(std::uint32_t shard, std::uint32_t n) {
     state.newest = n;
 }
 
-void SharedAccessTable::Unlink(std::uint32_t shard, std::uint32_t n) {
+void MachineAdmissionTable::Unlink(std::uint32_t shard, std::uint32_t n) {
     ShardState& state = layout_->shard[shard];
     const Slot& slot = At(n);
     (slot.newer == kNone ? state.newest : At(slot.newer).older) = slot.older;
     (slot.older == kNone ? state.oldest : At(slot.older).newer) = slot.newer;
 }
 
-void SharedAccessTable::Remove(std::uint32_t shard, std::uint32_t n) {
+void MachineAdmissionTable::Remove(std::uint32_t shard, std::uint32_t n) {
     Slot& slot = At(n);
     std::uint32_t* link = &layout_->bucket[layout_->BucketOf(slot.hash)];
     for (std::uint32_t steps = 0; *link != n + 1; link = &At(*link - 1).next) {
@@ -280,20 +280,20 @@ void SharedAccessTable::Remove(std::uint32_t shard, std::uint32_t n) {
 
 // Entries leave from the oldest end while they are expired: each once, so this costs nothing
 // per call in the long run, and only entries that a lookup now would find expired go.
-void SharedAccessTable::PurgeExpired(std::uint32_t shard, std::int64_t now) {
+void MachineAdmissionTable::PurgeExpired(std::uint32_t shard, std::int64_t now) {
     ShardState& state = layout_->shard[shard];
     while (state.oldest != kNone && Expired(At(state.oldest).admittedAt, now)) {
         Remove(shard, state.oldest);
     }
 }
 
-void SharedAccessTable::NoteOldest(std::uint32_t shard) {
+void MachineAdmissionTable::NoteOldest(std::uint32_t shard) {
     const ShardState& state = layout_->shard[shard];
     layout_->OldestTimes().Note(shard,
                                 state.oldest == kNone ? kNoAdmission : At(state.oldest).admittedAt);
 }
 
-std::uint32_t SharedAccessTable::Allocate(std::uint32_t shard) {
+std::uint32_t MachineAdmissionTable::Allocate(std::uint32_t shard) {
     PoolGuard guard(*this);
     Pool& pool = *layout_->pool;
     std::uint32_t n = pool.free;
@@ -316,7 +316,7 @@ std::uint32_t SharedAccessTable::Allocate(std::uint32_t shard) {
     return n;
 }
 
-void SharedAccessTable::Free(std::uint32_t n) {
+void MachineAdmissionTable::Free(std::uint32_t n) {
     PoolGuard guard(*this);
     Slot& slot = layout_->slot[n];
     slot.owner = 0;
@@ -325,7 +325,7 @@ void SharedAccessTable::Free(std::uint32_t n) {
     layout_->pool->free = n;
 }
 
-void SharedAccessTable::Admit(std::string_view address, std::int64_t now) {
+void MachineAdmissionTable::Admit(std::string_view address, std::int64_t now) {
     if (address.size() > kMaxAddress) {
         overlong_.Admit(address, now);
         return;
@@ -372,7 +372,7 @@ void SharedAccessTable::Admit(std::string_view address, std::int64_t now) {
 
 // Drops the oldest admission of the whole table. Expired admissions are the oldest, so they go
 // before any that still counts.
-bool SharedAccessTable::EvictOldest() {
+bool MachineAdmissionTable::EvictOldest() {
     const admission_list::OldestTimes times = layout_->OldestTimes();
     std::size_t chosen = times.OldestShard();
     if (chosen == layout_->shards) {
@@ -396,7 +396,7 @@ bool SharedAccessTable::EvictOldest() {
     });
 }
 
-bool SharedAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
+bool MachineAdmissionTable::IsAdmitted(std::string_view address, std::int64_t now) {
     if (address.size() > kMaxAddress) return overlong_.IsAdmitted(address, now);
     const std::uint32_t hash = HashOf(address);
     const std::uint32_t shard = layout_->ShardOf(hash);
@@ -410,7 +410,7 @@ bool SharedAccessTable::IsAdmitted(std::string_view address, std::int64_t now) {
     });
 }
 
-std::size_t SharedAccessTable::Size() const {
+std::size_t MachineAdmissionTable::Size() const {
     std::size_t size = overlong_.Size();
     for (std::uint32_t s = 0; s < layout_->shards; ++s) {
         size += layout_->shard[s].count.load(std::memory_order_relaxed);
@@ -418,8 +418,8 @@ std::size_t SharedAccessTable::Size() const {
     return size;
 }
 
-std::vector<std::string> SharedAccessTable::Addresses() const {
-    auto& self = const_cast<SharedAccessTable&>(*this);  // a shard may need rebuilding
+std::vector<std::string> MachineAdmissionTable::Addresses() const {
+    auto& self = const_cast<MachineAdmissionTable&>(*this);  // a shard may need rebuilding
     std::vector<admission_list::Listed> all;
     for (std::uint32_t s = 0; s < layout_->shards; ++s) {
         self.InShard(s, [&] {
@@ -437,7 +437,7 @@ std::vector<std::string> SharedAccessTable::Addresses() const {
 }
 
 // The free list again from the slots that no shard owns. Called holding the pool's lock.
-void SharedAccessTable::RebuildPool() {
+void MachineAdmissionTable::RebuildPool() {
     Pool& pool = *layout_->pool;
     pool.nextUnused = std::min(pool.nextUnused, layout_->capacity);
     pool.free = kNone;
@@ -452,7 +452,7 @@ void SharedAccessTable::RebuildPool() {
 
 // The shard again from the slots it owns, each checked; one a dead process left half written
 // goes back to the pool. Called holding the shard's lock.
-void SharedAccessTable::RebuildShard(std::uint32_t shard) {
+void MachineAdmissionTable::RebuildShard(std::uint32_t shard) {
     PoolGuard guard(*this);
     Layout& layout = *layout_;
     if (layout.pool->nextUnused > layout.capacity) RebuildPool();

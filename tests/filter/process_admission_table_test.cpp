@@ -1,5 +1,5 @@
 // The answers every kind of admissions gives, checked against each kind.
-#include "dynamic_access_table.h"
+#include "process_admission_table.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,15 @@
 #include <thread>
 #include <vector>
 
-#include "shared_access_table.h"
+#include "machine_admission_table.h"
 #include "temp_folder.h"
 
 namespace {
 
 constexpr std::int64_t kStart = 1'136'073'600;  // 2006-01-01
 
-constexpr std::size_t kCapacity = DynamicAccessTable::kCapacity;
-constexpr std::size_t kShards = DynamicAccessTable::kShards;
+constexpr std::size_t kCapacity = ProcessAdmissionTable::kCapacity;
+constexpr std::size_t kShards = ProcessAdmissionTable::kShards;
 
 // Makes a table of one kind with a capacity and a number of shards.
 struct Kind {
@@ -35,13 +35,13 @@ struct Kind {
 const Kind kKinds[] = {
     {"InProcess",
      [](const TempFolder&, std::size_t capacity, std::size_t shards) {
-         return std::unique_ptr<Admissions>(new DynamicAccessTable(capacity, shards));
+         return std::unique_ptr<Admissions>(new ProcessAdmissionTable(capacity, shards));
      }},
     {"Shared",
      [](const TempFolder& folder, std::size_t capacity, std::size_t shards) {
          static std::atomic<int> count{0};
          const std::string path = folder.PathOf("table" + std::to_string(count++));
-         std::unique_ptr<Admissions> table = SharedAccessTable::Open(path, capacity, shards);
+         std::unique_ptr<Admissions> table = MachineAdmissionTable::Open(path, capacity, shards);
          // The mapping outlives the name; the disk keeps no table once the test is done with it.
          std::filesystem::remove(path);
          return table;

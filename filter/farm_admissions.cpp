@@ -1,4 +1,4 @@
-#include "redis_admissions.h"
+#include "farm_admissions.h"
 
 #include <charconv>
 #include <limits>
@@ -33,15 +33,15 @@ std::optional<std::int64_t> TimeOf(std::string_view text) {
 
 }  // namespace
 
-struct RedisAdmissions::Connection {
+struct FarmAdmissions::Connection {
     platform::TcpConnection socket;
     std::string received;
 };
 
-RedisAdmissions::RedisAdmissions(Admissions& local, StoreAddress address)
-    : RedisAdmissions(local, std::move(address), Options{}) {}
+FarmAdmissions::FarmAdmissions(Admissions& local, StoreAddress address)
+    : FarmAdmissions(local, std::move(address), Options{}) {}
 
-RedisAdmissions::RedisAdmissions(Admissions& local, StoreAddress address, Options options,
+FarmAdmissions::FarmAdmissions(Admissions& local, StoreAddress address, Options options,
                                  Clock clock)
     : local_(local),
       address_(std::move(address)),
@@ -55,14 +55,14 @@ RedisAdmissions::RedisAdmissions(Admissions& local, StoreAddress address, Option
     }
 }
 
-RedisAdmissions::~RedisAdmissions() = default;
+FarmAdmissions::~FarmAdmissions() = default;
 
-void RedisAdmissions::SetTimeToLive(std::int32_t seconds) {
+void FarmAdmissions::SetTimeToLive(std::int32_t seconds) {
     timeToLive_.store(seconds, std::memory_order_relaxed);
     local_.SetTimeToLive(seconds);
 }
 
-void RedisAdmissions::Admit(std::string_view address, std::int64_t now) {
+void FarmAdmissions::Admit(std::string_view address, std::int64_t now) {
     local_.Admit(address, now);
     const std::int32_t timeToLive = timeToLive_.load(std::memory_order_relaxed);
     if (timeToLive < 0) return;  // admits nobody
@@ -74,7 +74,7 @@ void RedisAdmissions::Admit(std::string_view address, std::int64_t now) {
         Failed();
 }
 
-bool RedisAdmissions::IsAdmitted(std::string_view address, std::int64_t now) {
+bool FarmAdmissions::IsAdmitted(std::string_view address, std::int64_t now) {
     if (local_.IsAdmitted(address, now)) return true;
     const auto reply = Run(redis_protocol::Command({"GET", KeyOf(address)}));
     if (!reply || reply->type != redis_protocol::Reply::Type::kBulk) {
@@ -90,19 +90,19 @@ bool RedisAdmissions::IsAdmitted(std::string_view address, std::int64_t now) {
     return true;
 }
 
-bool RedisAdmissions::Skipping() const {
+bool FarmAdmissions::Skipping() const {
     const std::int64_t until = skipUntil_.load(std::memory_order_relaxed);
     return until != kInUse && Now() < until;
 }
 
-std::int64_t RedisAdmissions::Now() const {
+std::int64_t FarmAdmissions::Now() const {
     if (clock_) return clock_();
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-bool RedisAdmissions::MayUseStore() {
+bool FarmAdmissions::MayUseStore() {
     std::int64_t until = skipUntil_.load(std::memory_order_acquire);
     if (until == kInUse) return true;
     const std::int64_t now = Now();
@@ -112,13 +112,13 @@ bool RedisAdmissions::MayUseStore() {
                                               std::memory_order_acq_rel);
 }
 
-void RedisAdmissions::Succeeded() { skipUntil_.store(kInUse, std::memory_order_release); }
+void FarmAdmissions::Succeeded() { skipUntil_.store(kInUse, std::memory_order_release); }
 
-void RedisAdmissions::Failed() {
+void FarmAdmissions::Failed() {
     skipUntil_.store(Now() + options_.pause.count(), std::memory_order_release);
 }
 
-RedisAdmissions::Connection* RedisAdmissions::Take(std::chrono::steady_clock::time_point deadline) {
+FarmAdmissions::Connection* FarmAdmissions::Take(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock guard(poolLock_);
     if (!connectionFree_.wait_until(guard, deadline, [this] { return !free_.empty(); }))
         return nullptr;
@@ -127,7 +127,7 @@ RedisAdmissions::Connection* RedisAdmissions::Take(std::chrono::steady_clock::ti
     return connection;
 }
 
-void RedisAdmissions::GiveBack(Connection* connection) {
+void FarmAdmissions::GiveBack(Connection* connection) {
     {
         std::lock_guard guard(poolLock_);
         free_.push_back(connection);
@@ -135,7 +135,7 @@ void RedisAdmissions::GiveBack(Connection* connection) {
     connectionFree_.notify_one();
 }
 
-std::optional<redis_protocol::Reply> RedisAdmissions::Run(const std::string& command) {
+std::optional<redis_protocol::Reply> FarmAdmissions::Run(const std::string& command) {
     if (!MayUseStore()) return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + options_.timeout;
     Connection* connection = Take(deadline);
@@ -158,7 +158,7 @@ std::optional<redis_protocol::Reply> RedisAdmissions::Run(const std::string& com
     return reply;
 }
 
-std::optional<redis_protocol::Reply> RedisAdmissions::RunOn(
+std::optional<redis_protocol::Reply> FarmAdmissions::RunOn(
     Connection& connection, const std::string& command,
     std::chrono::steady_clock::time_point deadline) {
     platform::TcpConnection& socket = connection.socket;

@@ -1,7 +1,7 @@
 // What only the shared table does: processes that open one file see one table, and one that
 // dies in the middle of a change leaves the others a sound table. The answers themselves are
-// checked for every kind in dynamic_access_table_test.cpp.
-#include "shared_access_table.h"
+// checked for every kind in process_admission_table_test.cpp.
+#include "machine_admission_table.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -30,12 +30,12 @@ bool ExitedCleanly(pid_t child) {
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST(SharedAccessTable, ForkedProcessesAdmitAndLookUpInOneTable) {
+TEST(MachineAdmissionTable, ForkedProcessesAdmitAndLookUpInOneTable) {
     constexpr int kProcesses = 4;
     constexpr int kEach = 300;
     TempFolder folder;
     const std::string path = folder.PathOf("admissions");
-    auto table = SharedAccessTable::Open(path);
+    auto table = MachineAdmissionTable::Open(path);
     ASSERT_NE(table, nullptr);
     table->SetTimeToLive(60);
     table->Admit("192.0.2.1", kStart);
@@ -45,7 +45,7 @@ TEST(SharedAccessTable, ForkedProcessesAdmitAndLookUpInOneTable) {
         const pid_t child = fork();
         if (child == 0) {
             // Each process opens the file itself, as each worker loading the module does.
-            auto own = SharedAccessTable::Open(path);
+            auto own = MachineAdmissionTable::Open(path);
             if (!own) _exit(2);
             own->SetTimeToLive(60);
             bool ok = own->IsAdmitted("192.0.2.1", kStart + 1);
@@ -72,20 +72,20 @@ TEST(SharedAccessTable, ForkedProcessesAdmitAndLookUpInOneTable) {
 
 // The killed process is stopped wherever it is: in about one round in five it holds the one
 // shard's lock, often in the middle of a change; thirty rounds make a miss of that unlikely.
-TEST(SharedAccessTable, AProcessKilledInTheMiddleOfChangesLeavesTheOthersASoundTable) {
+TEST(MachineAdmissionTable, AProcessKilledInTheMiddleOfChangesLeavesTheOthersASoundTable) {
     constexpr std::size_t kCapacity = 4000;
     constexpr int kAddresses = 6000;
     for (int round = 0; round < 30; ++round) {
         TempFolder folder;
         const std::string path = folder.PathOf("admissions");
-        auto table = SharedAccessTable::Open(path, kCapacity, 1);
+        auto table = MachineAdmissionTable::Open(path, kCapacity, 1);
         ASSERT_NE(table, nullptr);
         table->SetTimeToLive(1000);
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         if (child == 0) {
-            auto own = SharedAccessTable::Open(path, kCapacity, 1);
+            auto own = MachineAdmissionTable::Open(path, kCapacity, 1);
             if (!own) _exit(2);
             own->SetTimeToLive(1000);
             for (int n = 0;; ++n) {
@@ -129,16 +129,16 @@ TEST(SharedAccessTable, AProcessKilledInTheMiddleOfChangesLeavesTheOthersASoundT
     }
 }
 
-TEST(SharedAccessTable, ATableOfAnotherShapeInTheFileIsLaidOutAfresh) {
+TEST(MachineAdmissionTable, ATableOfAnotherShapeInTheFileIsLaidOutAfresh) {
     TempFolder folder;
     const std::string path = folder.PathOf("admissions");
     {
-        auto small = SharedAccessTable::Open(path, 100, 4);
+        auto small = MachineAdmissionTable::Open(path, 100, 4);
         ASSERT_NE(small, nullptr);
         small->SetTimeToLive(60);
         small->Admit("10.0.0.1", kStart);
     }
-    auto other = SharedAccessTable::Open(path, 200, 4);
+    auto other = MachineAdmissionTable::Open(path, 200, 4);
     ASSERT_NE(other, nullptr);
     other->SetTimeToLive(60);
     EXPECT_EQ(other->Size(), 0u);
@@ -148,9 +148,9 @@ TEST(SharedAccessTable, ATableOfAnotherShapeInTheFileIsLaidOutAfresh) {
 
 // A damaged count costs admissions, never the process: the pool's counters (in an empty table
 // the one 64-byte boundary reading "none used, none free") made to read "every slot used".
-TEST(SharedAccessTable, ADamagedCountInTheFileIsCheckedAndMended) {
+TEST(MachineAdmissionTable, ADamagedCountInTheFileIsCheckedAndMended) {
     TempFolder folder;
-    auto table = SharedAccessTable::Open(folder.PathOf("admissions"), 64, 1);
+    auto table = MachineAdmissionTable::Open(folder.PathOf("admissions"), 64, 1);
     ASSERT_NE(table, nullptr);
     const std::string file = folder.Read("admissions");
     std::size_t pool = 0;
@@ -163,13 +163,13 @@ TEST(SharedAccessTable, ADamagedCountInTheFileIsCheckedAndMended) {
     EXPECT_TRUE(table->IsAdmitted("10.0.0.1", kStart));
 }
 
-TEST(SharedAccessTable, AnAddressLongerThanASlotIsKeptByThisProcess) {
+TEST(MachineAdmissionTable, AnAddressLongerThanASlotIsKeptByThisProcess) {
     TempFolder folder;
-    auto table = SharedAccessTable::Open(folder.PathOf("admissions"));
+    auto table = MachineAdmissionTable::Open(folder.PathOf("admissions"));
     ASSERT_NE(table, nullptr);
     table->SetTimeToLive(60);
-    const std::string longest(SharedAccessTable::kMaxAddress, 'a');
-    const std::string overlong(SharedAccessTable::kMaxAddress + 1, 'a');
+    const std::string longest(MachineAdmissionTable::kMaxAddress, 'a');
+    const std::string overlong(MachineAdmissionTable::kMaxAddress + 1, 'a');
     table->Admit(longest, kStart);
     table->Admit(overlong, kStart + 1);
     // A request whose server gave no client address (found by the pipeline fuzz target).

@@ -19,7 +19,7 @@
 #include "admission_list.h"
 #include "admissions.h"
 
-class DynamicAccessTable final : public Admissions {
+class ProcessAdmissionTable final : public Admissions {
   public:
     static constexpr std::size_t kCapacity = 1'000'000;
     // Many, so that request threads serving different clients seldom work in the same shard and
@@ -27,10 +27,10 @@ class DynamicAccessTable final : public Admissions {
     static constexpr std::size_t kShards = 1024;
 
     // `shards` is rounded up to a power of two.
-    explicit DynamicAccessTable(std::size_t capacity = kCapacity, std::size_t shards = kShards);
-    ~DynamicAccessTable();
-    DynamicAccessTable(const DynamicAccessTable&) = delete;
-    DynamicAccessTable& operator=(const DynamicAccessTable&) = delete;
+    explicit ProcessAdmissionTable(std::size_t capacity = kCapacity, std::size_t shards = kShards);
+    ~ProcessAdmissionTable();
+    ProcessAdmissionTable(const ProcessAdmissionTable&) = delete;
+    ProcessAdmissionTable& operator=(const ProcessAdmissionTable&) = delete;
 
     void SetTimeToLive(std::int32_t seconds) override;
     void Admit(std::string_view address, std::int64_t now) override;

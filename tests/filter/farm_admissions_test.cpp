@@ -1,4 +1,4 @@
-#include "redis_admissions.h"
+#include "farm_admissions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "dynamic_access_table.h"
 #include "fake_redis.h"
+#include "process_admission_table.h"
 
 namespace {
 
@@ -29,21 +29,21 @@ struct Server {
     Server(const FakeRedis& redis, std::int32_t timeToLive, std::atomic<std::int64_t>& clock,
            std::chrono::milliseconds timeout = kTimeout)
         : store(table, StoreAddress{"127.0.0.1", redis.Port()},
-                RedisAdmissions::Options{.timeout = timeout, .pause = kPause, .connections = 4},
+                FarmAdmissions::Options{.timeout = timeout, .pause = kPause, .connections = 4},
                 [&clock] { return clock.load(); }) {
         store.SetTimeToLive(timeToLive);
     }
-    DynamicAccessTable table;
-    RedisAdmissions store;
+    ProcessAdmissionTable table;
+    FarmAdmissions store;
 };
 
-class RedisAdmissionsTest : public testing::Test {
+class FarmAdmissionsTest : public testing::Test {
   protected:
     FakeRedis redis;
     std::atomic<std::int64_t> clock{0};  // milliseconds, for the pause after a failure
 };
 
-TEST_F(RedisAdmissionsTest, AnAdmissionOnOneServerIsSeenOnAnother) {
+TEST_F(FarmAdmissionsTest, AnAdmissionOnOneServerIsSeenOnAnother) {
     Server first(redis, 60, clock);
     Server second(redis, 60, clock);
     first.store.Admit("10.0.0.1", kStart);
@@ -61,7 +61,7 @@ TEST_F(RedisAdmissionsTest, AnAdmissionOnOneServerIsSeenOnAnother) {
     EXPECT_FALSE(second.store.IsAdmitted("10.0.0.1", kStart + 61));
 }
 
-TEST_F(RedisAdmissionsTest, TheStoreKeepsTheExactTimeToLive) {
+TEST_F(FarmAdmissionsTest, TheStoreKeepsTheExactTimeToLive) {
     struct Lifetime {
         const char* name;
         std::int32_t timeToLive;
@@ -90,7 +90,7 @@ TEST_F(RedisAdmissionsTest, TheStoreKeepsTheExactTimeToLive) {
     }
 }
 
-TEST_F(RedisAdmissionsTest, AStoredValueThatIsNoTimeAdmitsNobody) {
+TEST_F(FarmAdmissionsTest, AStoredValueThatIsNoTimeAdmitsNobody) {
     Server server(redis, 60, clock);
     for (const char* value : {"", "soon", "1136073600x", " 1136073600", "99999999999999999999"}) {
         SCOPED_TRACE(value);
@@ -100,7 +100,7 @@ TEST_F(RedisAdmissionsTest, AStoredValueThatIsNoTimeAdmitsNobody) {
     }
 }
 
-TEST_F(RedisAdmissionsTest, AStoreThatFailsCostsABoundedWaitAndIsSkippedForThePause) {
+TEST_F(FarmAdmissionsTest, AStoreThatFailsCostsABoundedWaitAndIsSkippedForThePause) {
     struct Failure {
         const char* name;
         FakeRedis::Mode mode;
@@ -143,7 +143,7 @@ TEST_F(RedisAdmissionsTest, AStoreThatFailsCostsABoundedWaitAndIsSkippedForThePa
     }
 }
 
-TEST_F(RedisAdmissionsTest, AFailedTryAfterThePauseStartsAnotherPause) {
+TEST_F(FarmAdmissionsTest, AFailedTryAfterThePauseStartsAnotherPause) {
     Server server(redis, 60, clock);
     redis.SetMode(FakeRedis::Mode::kError);
     server.store.Admit("10.0.0.1", kStart);
@@ -158,7 +158,7 @@ TEST_F(RedisAdmissionsTest, AFailedTryAfterThePauseStartsAnotherPause) {
     EXPECT_TRUE(server.store.Skipping());
 }
 
-TEST_F(RedisAdmissionsTest, AServerThatDroppedItsConnectionsIsReachedOnANewOne) {
+TEST_F(FarmAdmissionsTest, AServerThatDroppedItsConnectionsIsReachedOnANewOne) {
     Server first(redis, 60, clock);
     Server second(redis, 60, clock);
     first.store.Admit("10.0.0.1", kStart);
@@ -168,7 +168,7 @@ TEST_F(RedisAdmissionsTest, AServerThatDroppedItsConnectionsIsReachedOnANewOne) 
     EXPECT_TRUE(second.store.IsAdmitted("10.0.0.2", kStart));
 }
 
-TEST_F(RedisAdmissionsTest, RequestThreadsShareAFewConnections) {
+TEST_F(FarmAdmissionsTest, RequestThreadsShareAFewConnections) {
     // Time enough for a slow machine: waiting for a connection is no failure here.
     constexpr auto kPatient = std::chrono::seconds(10);
     Server first(redis, 60, clock, kPatient);
@@ -195,15 +195,15 @@ TEST_F(RedisAdmissionsTest, RequestThreadsShareAFewConnections) {
 
 // Against a real Redis server when PIXWALL_TEST_REDIS names one (redis://HOST:PORT): the Windows
 // build under Wine reaches the Linux redis-server that way.
-TEST(RedisAdmissionsAgainstRedis, AnAdmissionOnOneServerIsSeenOnAnotherUntilItExpires) {
+TEST(FarmAdmissionsAgainstRedis, AnAdmissionOnOneServerIsSeenOnAnotherUntilItExpires) {
     const char* url = std::getenv("PIXWALL_TEST_REDIS");
     const auto address = StoreAddress::Parse(url ? url : "");
     if (!address) GTEST_SKIP() << "PIXWALL_TEST_REDIS names no Redis server (redis://HOST:PORT)";
-    const auto options = RedisAdmissions::Options{.timeout = std::chrono::milliseconds(500)};
-    DynamicAccessTable firstTable;
-    DynamicAccessTable secondTable;
-    RedisAdmissions first(firstTable, *address, options);
-    RedisAdmissions second(secondTable, *address, options);
+    const auto options = FarmAdmissions::Options{.timeout = std::chrono::milliseconds(500)};
+    ProcessAdmissionTable firstTable;
+    ProcessAdmissionTable secondTable;
+    FarmAdmissions first(firstTable, *address, options);
+    FarmAdmissions second(secondTable, *address, options);
     first.SetTimeToLive(60);
     second.SetTimeToLive(60);
     // An address of this run alone: the server may hold admissions of earlier ones.

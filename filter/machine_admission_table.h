@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "admissions.h"
-#include "dynamic_access_table.h"
+#include "process_admission_table.h"
 #include "platform/shared_memory.h"
 
-class SharedAccessTable final : public Admissions {
+class MachineAdmissionTable final : public Admissions {
   public:
-    static constexpr std::size_t kCapacity = DynamicAccessTable::kCapacity;
-    static constexpr std::size_t kShards = DynamicAccessTable::kShards;
+    static constexpr std::size_t kCapacity = ProcessAdmissionTable::kCapacity;
+    static constexpr std::size_t kShards = ProcessAdmissionTable::kShards;
     // The longest address a slot holds: an IPv6 address with a zone. A longer one, which no
     // socket gives, is kept in this process alone.
     static constexpr std::size_t kMaxAddress = 69;
@@ -36,12 +36,12 @@ class SharedAccessTable final : public Admissions {
     // Opens the table kept in the file at `path`, laying it out afresh when the file is new,
     // from another build or damaged. Null when the file cannot be created or mapped. `shards`
     // is rounded up to a power of two.
-    static std::unique_ptr<SharedAccessTable> Open(const std::string& path,
+    static std::unique_ptr<MachineAdmissionTable> Open(const std::string& path,
                                                    std::size_t capacity = kCapacity,
                                                    std::size_t shards = kShards);
-    ~SharedAccessTable();
-    SharedAccessTable(const SharedAccessTable&) = delete;
-    SharedAccessTable& operator=(const SharedAccessTable&) = delete;
+    ~MachineAdmissionTable();
+    MachineAdmissionTable(const MachineAdmissionTable&) = delete;
+    MachineAdmissionTable& operator=(const MachineAdmissionTable&) = delete;
 
     void SetTimeToLive(std::int32_t seconds) override;
     void Admit(std::string_view address, std::int64_t now) override;
@@ -58,7 +58,7 @@ class SharedAccessTable final : public Admissions {
     struct Slot;
     class PoolGuard;
 
-    SharedAccessTable(std::unique_ptr<platform::SharedMemory> memory, const Layout& layout);
+    MachineAdmissionTable(std::unique_ptr<platform::SharedMemory> memory, const Layout& layout);
 
     // Runs `operation` holding the shard's lock; a shard left half changed by a process that
     // died, or found unsound, is rebuilt first.
@@ -82,5 +82,5 @@ class SharedAccessTable final : public Admissions {
     std::unique_ptr<platform::SharedMemory> memory_;
     std::unique_ptr<Layout> layout_;
     std::atomic<std::int32_t> timeToLive_{0};
-    DynamicAccessTable overlong_;
+    ProcessAdmissionTable overlong_;
 };
