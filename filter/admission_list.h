@@ -1,6 +1,6 @@
-// What the sharded admission tables share: the age of an admission, their sizes, finding the
-// shard that holds the oldest admission, and the one list, newest first, that their shards'
-// lists make together.
+// What the sharded admission tables share: the age of an admission, their sizes, the links of a
+// shard's list from newest to oldest, finding the shard that holds the oldest admission, and the
+// one list, newest first, that their shards' lists make together.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +13,14 @@
 #include <vector>
 
 namespace admission_list {
+
+inline constexpr std::size_t kCapacity = 1'000'000;
+// Many, so that request threads serving different clients seldom work in the same shard and a
+// shard's lock and list stay in one processor's cache.
+inline constexpr std::size_t kShards = 1024;
+
+// The end of a shard's list: no newer or no older entry, or an empty list.
+inline constexpr std::uint32_t kNoEntry = std::numeric_limits<std::uint32_t>::max();
 
 // now - then as a signed 64-bit number, held at the ends of the range instead of overflowing.
 inline std::int64_t Age(std::int64_t now, std::int64_t then) {
@@ -27,6 +35,24 @@ inline std::size_t PowerOfTwoAtLeast(std::size_t n) {
     std::size_t power = 1;
     while (power < n) power <<= 1;
     return power;
+}
+
+// A shard's list has its `newest` and `oldest` entry numbers; `at(n)` gives entry n, which has
+// its `newer` and `older` neighbours. Only the links are changed.
+template <typename List, typename At>
+void Unlink(List& list, std::uint32_t n, At at) {
+    const auto& entry = at(n);
+    (entry.newer == kNoEntry ? list.newest : at(entry.newer).older) = entry.older;
+    (entry.older == kNoEntry ? list.oldest : at(entry.older).newer) = entry.newer;
+}
+
+template <typename List, typename At>
+void LinkNewest(List& list, std::uint32_t n, At at) {
+    auto& entry = at(n);
+    entry.newer = kNoEntry;
+    entry.older = list.newest;
+    (list.newest == kNoEntry ? list.oldest : at(list.newest).newer) = n;
+    list.newest = n;
 }
 
 // Each shard's oldest admission time and each group of shards' oldest, read without locks to find

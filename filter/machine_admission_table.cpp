@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "admission_list.h"
+#include "process_admission_table.h"
 #include "text.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr char kMagic[8] = {'P', 'I', 'X', 'W', 'A', 'D', 'M', '\0'};
 // Changes whenever the layout or the hash does, so that another build's file is laid out anew.
 constexpr std::uint32_t kLayoutVersion = 2;
-constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kNone = admission_list::kNoEntry;
 constexpr std::int64_t kNoAdmission = admission_list::OldestTimes::kNone;
 constexpr std::uint8_t kNoLength = 0xff;
 
@@ -200,7 +201,8 @@ std::unique_ptr<MachineAdmissionTable> MachineAdmissionTable::Open(const std::st
 
 MachineAdmissionTable::MachineAdmissionTable(std::unique_ptr<platform::SharedMemory> memory,
                                      const Layout& layout)
-    : memory_(std::move(memory)), layout_(std::make_unique<Layout>(layout)) {
+    : memory_(std::move(memory)), layout_(std::make_unique<Layout>(layout)),
+      overlong_(std::make_unique<ProcessAdmissionTable>()) {
     layout_->Attach(memory_->Data());
 }
 
@@ -230,7 +232,7 @@ auto MachineAdmissionTable::InShard(std::uint32_t shard, Operation operation) {
 
 void MachineAdmissionTable::SetTimeToLive(std::int32_t seconds) {
     timeToLive_.store(seconds, std::memory_order_relaxed);
-    overlong_.SetTimeToLive(seconds);
+    overlong_->SetTimeToLive(seconds);
 }
 
 bool MachineAdmissionTable::Expired(std::int64_t admittedAt, std::int64_t now) const {
@@ -251,19 +253,13 @@ std::uint32_t MachineAdmissionTable::Find(std::uint32_t shard, std::string_view 
 }
 
 void MachineAdmissionTable::LinkNewest(std::uint32_t shard, std::uint32_t n) {
-    ShardState& state = layout_->shard[shard];
-    Slot& slot = At(n);
-    slot.newer = kNone;
-    slot.older = state.newest;
-    (state.newest == kNone ? state.oldest : At(state.newest).newer) = n;
-    state.newest = n;
+    admission_list::LinkNewest(layout_->shard[shard], n,
+                               [this](std::uint32_t slot) -> Slot& { return At(slot); });
 }
 
 void MachineAdmissionTable::Unlink(std::uint32_t shard, std::uint32_t n) {
-    ShardState& state = layout_->shard[shard];
-    const Slot& slot = At(n);
-    (slot.newer == kNone ? state.newest : At(slot.newer).older) = slot.older;
-    (slot.older == kNone ? state.oldest : At(slot.older).newer) = slot.newer;
+    admission_list::Unlink(layout_->shard[shard], n,
+                           [this](std::uint32_t slot) -> Slot& { return At(slot); });
 }
 
 void MachineAdmissionTable::Remove(std::uint32_t shard, std::uint32_t n) {
@@ -327,7 +323,7 @@ void MachineAdmissionTable::Free(std::uint32_t n) {
 
 void MachineAdmissionTable::Admit(std::string_view address, std::int64_t now) {
     if (address.size() > kMaxAddress) {
-        overlong_.Admit(address, now);
+        overlong_->Admit(address, now);
         return;
     }
     const std::uint32_t hash = HashOf(address);
@@ -397,7 +393,7 @@ bool MachineAdmissionTable::EvictOldest() {
 }
 
 bool MachineAdmissionTable::IsAdmitted(std::string_view address, std::int64_t now) {
-    if (address.size() > kMaxAddress) return overlong_.IsAdmitted(address, now);
+    if (address.size() > kMaxAddress) return overlong_->IsAdmitted(address, now);
     const std::uint32_t hash = HashOf(address);
     const std::uint32_t shard = layout_->ShardOf(hash);
     return InShard(shard, [&] {
@@ -411,7 +407,7 @@ bool MachineAdmissionTable::IsAdmitted(std::string_view address, std::int64_t no
 }
 
 std::size_t MachineAdmissionTable::Size() const {
-    std::size_t size = overlong_.Size();
+    std::size_t size = overlong_->Size();
     for (std::uint32_t s = 0; s < layout_->shards; ++s) {
         size += layout_->shard[s].count.load(std::memory_order_relaxed);
     }
@@ -432,7 +428,7 @@ std::vector<std::string> MachineAdmissionTable::Addresses() const {
         });
     }
     std::vector<std::string> addresses = admission_list::NewestFirst(std::move(all));
-    for (std::string& address : overlong_.Addresses()) addresses.push_back(std::move(address));
+    for (std::string& address : overlong_->Addresses()) addresses.push_back(std::move(address));
     return addresses;
 }
 

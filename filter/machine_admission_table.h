@@ -19,14 +19,16 @@
 #include <string_view>
 #include <vector>
 
+#include "admission_list.h"
 #include "admissions.h"
-#include "process_admission_table.h"
 #include "platform/shared_memory.h"
+
+class ProcessAdmissionTable;
 
 class MachineAdmissionTable final : public Admissions {
   public:
-    static constexpr std::size_t kCapacity = ProcessAdmissionTable::kCapacity;
-    static constexpr std::size_t kShards = ProcessAdmissionTable::kShards;
+    static constexpr std::size_t kCapacity = admission_list::kCapacity;
+    static constexpr std::size_t kShards = admission_list::kShards;
     // The longest address a slot holds: an IPv6 address with a zone. A longer one, which no
     // socket gives, is kept in this process alone.
     static constexpr std::size_t kMaxAddress = 69;
@@ -82,5 +84,5 @@ class MachineAdmissionTable final : public Admissions {
     std::unique_ptr<platform::SharedMemory> memory_;
     std::unique_ptr<Layout> layout_;
     std::atomic<std::int32_t> timeToLive_{0};
-    ProcessAdmissionTable overlong_;
+    std::unique_ptr<ProcessAdmissionTable> overlong_;
 };

@@ -1,13 +1,12 @@
 #include "process_admission_table.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "admission_list.h"
 
 namespace {
 
-constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kNone = admission_list::kNoEntry;
 constexpr std::int64_t kNoAdmission = admission_list::OldestTimes::kNone;
 
 std::uint64_t HashOf(std::string_view address) { return std::hash<std::string_view>()(address); }
@@ -78,18 +77,11 @@ struct alignas(64) ProcessAdmissionTable::Shard {
         }
     }
 
-    void Unlink(std::uint32_t n) {
-        Entry& entry = entries[n];
-        (entry.newer == kNone ? newest : entries[entry.newer].older) = entry.older;
-        (entry.older == kNone ? oldest : entries[entry.older].newer) = entry.newer;
+    auto EntryAt() {
+        return [this](std::uint32_t n) -> Entry& { return entries[n]; };
     }
-
-    void LinkNewest(std::uint32_t n) {
-        entries[n].newer = kNone;
-        entries[n].older = newest;
-        (newest == kNone ? oldest : entries[newest].newer) = n;
-        newest = n;
-    }
+    void Unlink(std::uint32_t n) { admission_list::Unlink(*this, n, EntryAt()); }
+    void LinkNewest(std::uint32_t n) { admission_list::LinkNewest(*this, n, EntryAt()); }
 
     std::uint32_t Add(std::string_view address, std::uint32_t hash, std::int64_t now) {
         GrowIndexFor(count + 1);

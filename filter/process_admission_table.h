@@ -21,10 +21,9 @@
 
 class ProcessAdmissionTable final : public Admissions {
   public:
-    static constexpr std::size_t kCapacity = 1'000'000;
-    // Many, so that request threads serving different clients seldom work in the same shard and
-    // a shard's lock and lists stay in one processor's cache; they take 128 KB a table.
-    static constexpr std::size_t kShards = 1024;
+    static constexpr std::size_t kCapacity = admission_list::kCapacity;
+    // Their locks and lists take 128 KB a table.
+    static constexpr std::size_t kShards = admission_list::kShards;
 
     // `shards` is rounded up to a power of two.
     explicit ProcessAdmissionTable(std::size_t capacity = kCapacity, std::size_t shards = kShards);

@@ -162,33 +162,12 @@ HResult MetabaseConnection::FindServerPath(std::u16string_view description,
         MetadataHandle key = 0;
         if (Failed(Open(path, kRead, key))) return false;  // code 1, empty path
         KeyGuard guard(*metabase_, key);
-        // Learn the byte length with a 2-byte read without a buffer, then read it in full.
-        MetadataRecord probe;
-        probe.identifier = kMdServerComment;
-        probe.userType = kUserTypeServer;
-        probe.dataType = kStringMetadata;
-        probe.dataLength = 2;
-        probe.data = nullptr;
-        std::uint32_t required = 0;
-        HResult result = metabase_->GetData(key, u"/", &probe, &required);
-        if (Failed(result) && !IsInsufficientBuffer(result)) {
+        std::u16string comment;
+        if (const HResult result = ReadString(key, kMdServerComment, comment); Failed(result)) {
             outcome = result;
             return false;
         }
-        std::u16string buffer((required + 2) / 2, u'\0');
-        MetadataRecord record;
-        record.identifier = kMdServerComment;
-        record.userType = kUserTypeServer;
-        record.dataType = kStringMetadata;
-        record.dataLength = static_cast<std::uint32_t>(buffer.size() * sizeof(char16_t));
-        record.data = reinterpret_cast<unsigned char*>(buffer.data());
-        result = metabase_->GetData(key, u"/", &record, &required);
-        if (Failed(result)) {
-            outcome = result;
-            return false;
-        }
-        const std::u16string found = text::FoldLower(buffer.substr(0, buffer.find(u'\0')));
-        if (found == wanted) {
+        if (text::FoldLower(comment) == wanted) {
             serverPath = path;
             outcome = hr::kOk;
             return false;
