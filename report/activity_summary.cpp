@@ -23,6 +23,8 @@ void ActivitySummary::Add(const LogLine& line) {
         case LogEventKind::kAlternateSent:
             ++alternatesSent_;
             break;
+        case LogEventKind::kWouldBlock:
+            break;
         case LogEventKind::kAllowed:
         case LogEventKind::kBlocked:
             AddDecision(line);

@@ -36,6 +36,16 @@ constexpr Known kKnown[] = {
     {m::kUserAgentWhiteListed, K::kAllowed, R::kUserAgent, V::kUserAgent},
     {m::kUrlBlackListed, K::kBlocked, R::kUrl, V::kNone},
     {m::kUrlWhiteListed, K::kAllowed, R::kUrl, V::kNone},
+    {m::kFetchCrossSite, K::kBlocked, R::kFetchMetadata, V::kClientAddress},
+    {m::kFetchOwnSite, K::kAllowed, R::kFetchMetadata, V::kNone},
+    {m::kLinkFollowed, K::kAllowed, R::kLink, V::kClientAddress},
+    {m::kWouldBlockDynamic, K::kWouldBlock, R::kDynamic, V::kClientAddress},
+    {m::kWouldBlockReferrer, K::kWouldBlock, R::kReferrer, V::kReferrerHost},
+    {m::kWouldBlockNullReferrer, K::kWouldBlock, R::kNullReferrer, V::kClientAddress},
+    {m::kWouldBlockCrossSite, K::kWouldBlock, R::kFetchMetadata, V::kClientAddress},
+    {m::kWouldBlockClient, K::kWouldBlock, R::kClient, V::kClientAddress},
+    {m::kWouldBlockUserAgent, K::kWouldBlock, R::kUserAgent, V::kUserAgent},
+    {m::kWouldBlockUrl, K::kWouldBlock, R::kUrl, V::kNone},
     {m::kSendingAlternate, K::kAlternateSent, R::kNone, V::kNone},
     {m::kRebuilding, K::kRebuilding, R::kNone, V::kNone},
     {m::kStarted, K::kStarted, R::kNone, V::kNone},
@@ -99,6 +109,7 @@ std::optional<LogEvent> LogLineParser::Match(const Pattern& pattern, std::string
     LogEvent event{pattern.kind, pattern.rule, pattern.valueKind, {}, {}};
     const bool aboutRequest = pattern.kind == LogEventKind::kAllowed ||
                               pattern.kind == LogEventKind::kBlocked ||
+                              pattern.kind == LogEventKind::kWouldBlock ||
                               pattern.kind == LogEventKind::kAlternateSent;
     if (aboutRequest) {
         // The filter never logs a request without its URL, which has no blank in it.

@@ -15,6 +15,7 @@ enum class LogEventKind {
     kWatcherError,
     kAllowed,
     kBlocked,
+    kWouldBlock,  // report-only mode: the rule would have blocked, the request went through
     kAlternateSent,
 };
 
@@ -25,6 +26,8 @@ enum class LogRule {
     kUserAgent,
     kReferrer,
     kNullReferrer,
+    kFetchMetadata,  // no referrer; the browser's Sec-Fetch-Site decided
+    kLink,           // a top-level navigation, links being allowed
     kUrl,
     kDynamicCookie,
     kDynamic,
