@@ -74,10 +74,15 @@ void FilterConfig::ReadFiles() {
 
     priority_ = PriorityFromWord(
         platform::ReadProfileString(ini, "settings", "priority", "medium", kPriorityBufferSize));
-    blockNullReferrer_ =
-        text::EqualsIgnoreCase(platform::ReadProfileString(ini, "settings", "blocknullreferrer",
-                                                           "default", kValueBufferSize),
-                               "yes");
+    auto setting = [&](const char* key, const char* word) {
+        return text::EqualsIgnoreCase(
+            platform::ReadProfileString(ini, "settings", key, "default", kValueBufferSize), word);
+    };
+    blockNullReferrer_ = setting("blocknullreferrer", "yes");
+    // Only the word itself turns enforcing off: a misspelt value keeps blocking.
+    enforce_ = !setting("enforce", "no");
+    fetchMetadata_ = setting("fetchmetadata", "yes");
+    allowLinks_ = setting("allowlinks", "yes");
     timeToLive_ = platform::ReadProfileInt(ini, "settings", "timetolive", 0);
     logFilePath_ = ReadLogFilePath();
     maxLogSize_ =

@@ -58,6 +58,12 @@ class FilterConfig {
     // Settings.
     std::uint32_t priority() const { return priority_; }
     bool blockNullReferrer() const { return blockNullReferrer_; }
+    // False only for "enforce=no": requests that would be blocked are logged and let through.
+    bool enforce() const { return enforce_; }
+    // A request without a referrer host is judged by its Sec-Fetch-Site header.
+    bool fetchMetadata() const { return fetchMetadata_; }
+    // A top-level navigation to a protected file is allowed unless a black list decides first.
+    bool allowLinks() const { return allowLinks_; }
     unsigned timeToLive() const { return timeToLive_; }
     const std::string& logFilePath() const { return logFilePath_; }
     std::int32_t maxLogSize() const { return maxLogSize_; }
@@ -111,6 +117,9 @@ class FilterConfig {
 
     std::uint32_t priority_ = 0;
     bool blockNullReferrer_ = false;
+    bool enforce_ = true;
+    bool fetchMetadata_ = false;
+    bool allowLinks_ = false;
     unsigned timeToLive_ = 0;
     std::string logFilePath_;
     std::int32_t maxLogSize_ = 50000;

@@ -115,6 +115,21 @@ std::string_view RequestFacts::TakeReferrer(std::string_view referrer) {
     return longReferrer_;
 }
 
+template <typename Read>
+void RequestFacts::TakeFetchMetadata(const FilterConfig& config, Read read) {
+    if (!isProtected || isExempt) return;
+    if (config.fetchMetadata()) {
+        secFetchSite =
+            text::Trim(read("Sec-Fetch-Site:", &Values::secFetchSite, secFetchSiteBuffer_));
+    }
+    if (config.allowLinks()) {
+        secFetchMode =
+            text::Trim(read("Sec-Fetch-Mode:", &Values::secFetchMode, secFetchModeBuffer_));
+        secFetchDest =
+            text::Trim(read("Sec-Fetch-Dest:", &Values::secFetchDest, secFetchDestBuffer_));
+    }
+}
+
 RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
                            const FilterConfig& config) {
     FetchServerVariable(context, "SERVER_NAME", serverNameBuffer_, kServerNameBuffer);
@@ -140,6 +155,10 @@ RequestFacts::RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEA
         FetchHeader(context, headers, "Cookie:", cookieBuffer_, kCookieBuffer);
         cookieHeader = Text(cookieBuffer_, kCookieBuffer);
     }
+    TakeFetchMetadata(config, [&](const char* header, auto, char* buffer) {
+        FetchHeader(context, headers, header, buffer, kFetchMetadataBuffer);
+        return Text(buffer, kFetchMetadataBuffer);
+    });
 }
 
 RequestFacts::RequestFacts(const Values& values, const FilterConfig& config) {
@@ -157,6 +176,9 @@ RequestFacts::RequestFacts(const Values& values, const FilterConfig& config) {
     if (config.useCookie() && isProtected && !isExempt) {
         cookieHeader = Take(values.cookie, cookieBuffer_, kCookieBuffer);
     }
+    TakeFetchMetadata(config, [&](const char*, std::string_view Values::*field, char* buffer) {
+        return Take(values.*field, buffer, kFetchMetadataBuffer);
+    });
 }
 
 void RequestFacts::Derive(const FilterConfig& config) {

@@ -23,6 +23,8 @@ class RequestFacts {
     static constexpr DWORD kLongestReferrer = 64 * 1024;
     static constexpr DWORD kUserAgentBuffer = 512;
     static constexpr DWORD kCookieBuffer = 4096;
+    // Room for every Sec-Fetch-* value browsers send.
+    static constexpr DWORD kFetchMetadataBuffer = 32;
 
     // The request's values as a server hands them over (the referrer whole).
     struct Values {
@@ -33,11 +35,14 @@ class RequestFacts {
         std::string_view referrer = {};
         std::string_view userAgent = {};
         std::string_view cookie = {};
+        std::string_view secFetchSite = {};
+        std::string_view secFetchMode = {};
+        std::string_view secFetchDest = {};
     };
 
     // Reads the request's values in a fixed order; stops after the URL when it is missing. The
     // Cookie header is read only when the cookie can decide the request: the configuration uses
-    // it and the request is protected.
+    // it and the request is protected; so are the Sec-Fetch-* headers the configuration uses.
     RequestFacts(HTTP_FILTER_CONTEXT* context, HTTP_FILTER_PREPROC_HEADERS* headers,
                  const FilterConfig& config);
     // The same from values at hand, each taken as the server would have handed it over.
@@ -63,7 +68,12 @@ class RequestFacts {
     std::string_view userAgent;
     std::string_view fileType;
     std::string_view cookieHeader;  // empty when not read
-    bool isProtected = false;       // the file type is a blocked type
+    // Trimmed; read only for a protected request, and only those the configuration uses:
+    // Sec-Fetch-Site with Fetch Metadata, Mode and Dest with links allowed. Empty otherwise.
+    std::string_view secFetchSite;
+    std::string_view secFetchMode;
+    std::string_view secFetchDest;
+    bool isProtected = false;  // the file type is a blocked type
     bool isExempt = false;
     std::string_view alternateUrl;  // views the configuration
     bool urlMissing = false;
@@ -79,6 +89,10 @@ class RequestFacts {
     std::string_view TakeReferrer(std::string_view referrer);
     // Fills the derived facts once the values are in their buffers.
     void Derive(const FilterConfig& config);
+    // Fills the Sec-Fetch-* facts as described above; `read(header, field, buffer)` gives the
+    // header's text in `buffer` (kFetchMetadataBuffer bytes), `field` naming it in Values.
+    template <typename Read>
+    void TakeFetchMetadata(const FilterConfig& config, Read read);
 
     char serverNameBuffer_[kServerNameBuffer];
     char urlBuffer_[kUrlBuffer];
@@ -88,6 +102,9 @@ class RequestFacts {
     std::string longReferrer_;  // only for a Referer longer than its buffer
     char userAgentBuffer_[kUserAgentBuffer];
     char cookieBuffer_[kCookieBuffer];
+    char secFetchSiteBuffer_[kFetchMetadataBuffer];
+    char secFetchModeBuffer_[kFetchMetadataBuffer];
+    char secFetchDestBuffer_[kFetchMetadataBuffer];
     char pathBuffer_[kUrlBuffer];
     char fileTypeBuffer_[kUrlBuffer];
 };

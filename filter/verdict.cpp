@@ -1,10 +1,13 @@
 #include "verdict.h"
 
+#include <algorithm>
+
 #include "admission_cookie.h"
 #include "admissions.h"
 #include "filter_config.h"
 #include "log_messages.h"
 #include "request_facts.h"
+#include "text.h"
 
 namespace {
 
@@ -34,10 +37,29 @@ Verdict AuthorizeDynamically(const RequestFacts& facts, const FilterConfig& conf
     return Block(facts, log_messages::kDynamicDenied, facts.clientAddress);
 }
 
-}  // namespace
+// A visitor followed a link to the file or opened it in a tab: the browser navigates the whole
+// window to it, which no other site's page can make it do for an embed.
+bool IsTopLevelNavigation(const RequestFacts& facts) {
+    return text::EqualsIgnoreCase(facts.secFetchMode, "navigate") &&
+           text::EqualsIgnoreCase(facts.secFetchDest, "document");
+}
 
-Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
-               std::int64_t now) {
+// A request without a referrer host, judged by the page the browser says asked for it; nothing
+// when the browser does not say (a typed address, an older browser, a tool).
+std::optional<Verdict> JudgeFetchSite(const RequestFacts& facts, const FilterConfig& config) {
+    if (!config.fetchMetadata()) return std::nullopt;
+    const std::string_view site = facts.secFetchSite;
+    if (text::EqualsIgnoreCase(site, "cross-site")) {
+        return Block(facts, log_messages::kFetchCrossSite, facts.clientAddress);
+    }
+    if (text::EqualsIgnoreCase(site, "same-origin") || text::EqualsIgnoreCase(site, "same-site")) {
+        return Allow(log_messages::kFetchOwnSite, site);
+    }
+    return std::nullopt;
+}
+
+Verdict Judge(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
+              std::int64_t now) {
     if (facts.urlMissing) return Verdict{Verdict::Outcome::kError, nullptr, {}, {}, false};
     // The server refuses the URL: nothing is served, so nobody is judged, and nobody admitted.
     if (facts.badRequest) return Allow(nullptr);
@@ -71,8 +93,20 @@ Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions
             if (referrer.white) {
                 return Allow(log_messages::kReferrerWhiteListed, facts.referrerHost);
             }
-        } else if (config.blockNullReferrer()) {
-            return Block(facts, log_messages::kReferrerNull, facts.clientAddress);
+        }
+        // The lists of the visitor, its browser and the page have spoken; a followed link has
+        // no page to judge by its headers, but the file's own black list still holds.
+        if (config.allowLinks() && IsTopLevelNavigation(facts)) {
+            if (config.UrlLists(facts.serverName, facts.path).black) {
+                return Block(facts, log_messages::kUrlBlackListed);
+            }
+            return Allow(log_messages::kLinkFollowed, facts.clientAddress);
+        }
+        if (facts.referrerHost.empty()) {
+            if (std::optional<Verdict> verdict = JudgeFetchSite(facts, config)) return *verdict;
+            if (config.blockNullReferrer()) {
+                return Block(facts, log_messages::kReferrerNull, facts.clientAddress);
+            }
         }
         const FilterConfig::ListPair url = config.UrlLists(facts.serverName, facts.path);
         if (url.black) {
@@ -86,4 +120,17 @@ Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions
         return Allow(log_messages::kNoBlockRules, facts.clientAddress);
     }
     return AuthorizeDynamically(facts, config, table, now);
+}
+
+}  // namespace
+
+Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
+               std::int64_t now) {
+    const Verdict verdict = Judge(facts, config, table, now);
+    if (verdict.outcome != Verdict::Outcome::kBlock || config.enforce()) return verdict;
+    // Report-only: the request goes through under its blocking line's twin, with its values.
+    const auto& twins = log_messages::kWouldBlockOf;
+    const auto twin = std::find_if(twins.begin(), twins.end(),
+                                   [&](const auto& pair) { return pair.first == verdict.message; });
+    return Allow(twin != twins.end() ? twin->second : verdict.message, verdict.value);
 }

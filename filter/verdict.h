@@ -28,5 +28,7 @@ struct Verdict {
 };
 
 // The rules for one request under one configuration; `table` may be null (nobody is admitted).
+// When the configuration does not enforce, a block comes back as an allow whose line is the
+// blocking line's report-only twin, with the same values.
 Verdict Decide(const RequestFacts& facts, const FilterConfig& config, Admissions* table,
                std::int64_t now);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/isapi.h"
 #include "platform/paths.h"
 #include "scoped_install_dir.h"
@@ -68,6 +70,7 @@ struct SwitchCase {
     bool dynamicAuthorization;
     bool useCookie;
     bool blockNullReferrer;
+    bool enforce = true, fetchMetadata = false, allowLinks = false;
 };
 
 void PrintTo(const SwitchCase& c, std::ostream* out) { *out << '"' << c.ini << '"'; }
@@ -83,6 +86,8 @@ TEST_P(SwitchTest, SwitchesReadAsTheirWordsSay) {
     EXPECT_EQ(config->dynamicAuthorization(), c.dynamicAuthorization);
     EXPECT_EQ(config->useCookie(), c.useCookie);
     EXPECT_EQ(config->blockNullReferrer(), c.blockNullReferrer);
+    EXPECT_EQ(std::tuple(config->enforce(), config->fetchMetadata(), config->allowLinks()),
+              std::tuple(c.enforce, c.fetchMetadata, c.allowLinks));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -107,7 +112,11 @@ INSTANTIATE_TEST_SUITE_P(
                    false, false, false, true},
         SwitchCase{"[settings]\nblocknullreferrer=Yes\n", true, false, false, true},
         SwitchCase{"[settings]\nblocknullreferrer=1\n", true, false, false, false},
-        SwitchCase{"[settings]\nblocknullreferrer= yes \n", true, false, false, true}));
+        SwitchCase{"[settings]\nblocknullreferrer= yes \n", true, false, false, true},
+        SwitchCase{"[settings]\nenforce=No\nfetchmetadata=YES\nallowlinks= yes \n", false, false,
+                   false, false, false, true, true},
+        SwitchCase{"[settings]\nenforce=off\nfetchmetadata=on\nallowlinks=1\n", true, false, false,
+                   false}));
 
 TEST(FilterConfig, TheFarmStoreIsReadBesideTheOtherDynamicSettings) {
     struct StoreCase {

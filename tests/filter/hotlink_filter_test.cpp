@@ -24,6 +24,7 @@ struct Request {
     std::string host = "";
     std::string referrer = "";
     std::string agent = "Mozilla/5.0";
+    std::string site = "", mode = "", dest = "";  // the Sec-Fetch-* headers
 };
 
 struct PipelineCase {
@@ -82,7 +83,10 @@ TEST_P(PipelineTest, DecidesAsTheRulesSay) {
                               .clientAddress = c.request.address,
                               .clientHost = c.request.host,
                               .referrer = c.request.referrer,
-                              .userAgent = c.request.agent},
+                              .userAgent = c.request.agent,
+                              .secFetchSite = c.request.site,
+                              .secFetchMode = c.request.mode,
+                              .secFetchDest = c.request.dest},
                              config);
 
     const Verdict verdict = Decide(facts, config, &table, 1'136'073'600);
@@ -139,6 +143,18 @@ Request With(std::string url, std::string referrer = "", std::string agent = "Mo
     return Request{std::move(url),  std::move(server),   std::move(address),
                    std::move(host), std::move(referrer), std::move(agent)};
 }
+
+// A case of the roll-out settings: its line tells whether the request is blocked (with 404).
+PipelineCase Setting(const char* name, const std::string& settings, Request request,
+                     std::string line, Files lists = {}) {
+    lists["pixwall.ini"] = Ini("[settings]\n" + settings);
+    const bool blocked = line.starts_with("Blocking");
+    return {
+        name, lists, request, blocked ? kNotFound : kAllow, {line}, blocked ? "404 Not Found" : ""};
+}
+const std::string kFetch = "fetchmetadata=yes\n", kLinks = "allowlinks=yes\n",
+                  kNull = "blocknullreferrer=yes\n";
+const Request kLink{.mode = " Navigate", .dest = "DOCUMENT "};
 
 const PipelineCase kPipelineCases[] = {
     PipelineCase{"UnprotectedWithoutDynamicAuthorization",
@@ -358,6 +374,45 @@ const PipelineCase kPipelineCases[] = {
                  kNotFound,
                  {"Blocking /logo.gif. : Client 10.0.0.1 is black listed"},
                  "404 Not Found"},
+    Setting("FetchCrossSiteBlocksWithoutNullReferrerRule", kFetch, {.site = "Cross-Site"},
+            "Blocking /img/a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1"),
+    Setting("FetchOwnSiteAllowedDespiteNullReferrerRule", kFetch + kNull, {.site = " same-site "},
+            "Allowing /img/a.gif : Sec-Fetch-Site is same-site",
+            {{"url_blacklist.txt", "/img/\n"}}),
+    Setting("FetchNoneIsTodaysNullReferrerRule", kFetch + kNull, {.site = "none"},
+            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
+    Setting("FetchAbsentIsTodaysNullReferrerRule", kFetch, {},
+            "Allowing /img/a.gif : No block rules for 10.0.0.1"),
+    Setting("FetchNeverOverridesAReferrer", kFetch,
+            {.referrer = "http://leech.net/", .site = "same-origin"},
+            "Blocking /img/a.gif : Referrer leech.net is black listed",
+            {{"referrer_blacklist.txt", "leech\n"}}),
+    Setting("FetchUnreadWhenOff", kNull, {.site = "same-origin"},
+            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
+    Setting("LinkFollowedAllowedDespiteDynamicAuthorization",
+            kLinks + kNull + "dynamicblocking=on\n", kLink,
+            "Allowing /img/a.gif : Top-level navigation for 10.0.0.1"),
+    Setting("LinkFromABlackListedReferrerBlocked", kLinks,
+            {.referrer = "http://leech.net/", .mode = "navigate", .dest = "document"},
+            "Blocking /img/a.gif : Referrer leech.net is black listed",
+            {{"referrer_blacklist.txt", "leech\n"}}),
+    Setting("LinkToABlackListedUrlBlocked", kLinks, kLink,
+            "Blocking /img/a.gif : Url is black listed", {{"url_blacklist.txt", "/img/\n"}}),
+    Setting("EmbedIsJudgedAsToday", kLinks + kNull, {.mode = "navigate", .dest = "iframe"},
+            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
+    Setting("LinkUnreadWhenOff", kFetch + kNull, kLink,
+            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
+    Setting("ReportOnlyLetsABlackListedClientThrough", "enforce=NO\n", {},
+            "Would block /img/a.gif : Client 10.0.0.1 is black listed",
+            {{"client_blacklist.txt", "10.0.0.1\n"}}),
+    Setting("ReportOnlyNamesTheUrlRule", "enforce=no\n", {},
+            "Would block /img/a.gif : Url is black listed", {{"url_blacklist.txt", "/img/\n"}}),
+    Setting("ReportOnlyNamesDynamicDenial", "enforce=no\ndynamicblocking=on\n", {},
+            "Would block /img/a.gif : Dynamic access denied for 10.0.0.1"),
+    Setting("ReportOnlyNamesCrossSite", "enforce=no\n" + kFetch, {.site = "cross-site"},
+            "Would block /img/a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1"),
+    Setting("MisspeltEnforceStillBlocks", "enforce=off\n" + kNull, {},
+            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
     PipelineCase{"DynamicAuthorizationIsSilentForPages",
                  {{"pixwall.ini", Ini("[DynamicAuthorization]\nDynamicAuthorization=on\n")}},
                  With("/index.html"),
@@ -374,14 +429,15 @@ const PipelineCase& Named(std::string_view name) {
                          [&](const PipelineCase& c) { return c.name == name; });
 }
 
-// A redirect, a "404 Not Found", an allowed request, an exempt one and a URL with "%" in the
-// log, end to end.
+// A redirect, a "404 Not Found", an allowed request, an exempt one, a URL with "%" in the log
+// and a request let through in report-only mode, end to end.
 INSTANTIATE_TEST_SUITE_P(EndToEnd, AppliedPipelineTest,
                          testing::Values(Named("ClientBlackListedRedirects"),
                                          Named("ReferrerBlackListedGets404WithoutAlternate"),
                                          Named("WhiteListedClientBeatsLaterBlackLists"),
                                          Named("AlternateItselfIsExemptFromEveryList"),
-                                         Named("UrlLoggedUnchanged")),
+                                         Named("UrlLoggedUnchanged"),
+                                         Named("ReportOnlyLetsABlackListedClientThrough")),
                          CaseName);
 
 TEST(PipelineErrors, UrlMissingOrTooLongIsAnErrorWithoutLogLine) {
