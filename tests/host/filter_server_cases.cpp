@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "http_client.h"
 #include "platform/isapi.h"
@@ -269,6 +270,29 @@ TEST_P(FilterServerTest, ServesConcurrentClientsWithWholeLogLines) {
     EXPECT_EQ(blocked, kClients * kRequests / 2);
     EXPECT_EQ(sent, blocked);
     EXPECT_EQ(server->Stop(), 0);  // a sanitizer's findings make the exit status fail
+}
+// Each roll-out setting lets through an image that dynamic authorization would refuse: the
+// browser's Sec-Fetch-* headers reach the filter like any other.
+TEST_P(FilterServerTest, RollOutSettingsLetThroughWhatWouldBeRefused) {
+    const std::tuple<std::string, HttpClient::Headers, std::string> cases[] = {
+        {"enforce=no", {}, "Would block /images/cat.gif : Dynamic access denied for 127.0.0.1"},
+        {"fetchmetadata=yes",
+         {{"Sec-Fetch-Site", "same-origin"}},
+         "Allowing /images/cat.gif : Sec-Fetch-Site is same-origin"},
+        {"allowlinks=yes",
+         {{"Sec-Fetch-Mode", "navigate"}, {"Sec-Fetch-Dest", "document"}},
+         "Allowing /images/cat.gif : Top-level navigation for 127.0.0.1"}};
+    const std::string settings = folder.Read("filter/pixwall.ini");  // the site's own
+    for (const auto& [setting, headers, line] : cases) {
+        folder.Write("filter/pixwall.ini", "[settings]\n" + setting + "\n" + settings);
+        const auto server = Start();
+        const auto response =
+            HttpClient(server->Port()).Get("/images/cat.gif", Host(*server), headers);
+        ASSERT_TRUE(response);
+        EXPECT_EQ(response->result_int(), 200u) << setting;
+        EXPECT_EQ(Log().back(), line);
+        EXPECT_EQ(server->Stop(), 0);
+    }
 }
 TEST_P(FilterServerTest, RunsModulesInLoadOrderAndStopsAtTheFirstAnswer) {
     // The second module protects nothing and logs every request that reaches it.
