@@ -4,7 +4,9 @@
 # none is, whichever page is opened first. Then the administrator's path: the host serves the
 # sites of a metabase store, corvane (driven through tmux) installs the filter for the protected
 # site, scripts/iisreset, the foreign page's images are blocked; uncheck, iisreset, they show
-# again. A screenshot of each page is kept in OUTPUT_FOLDER.
+# again. Then the browser's own word (Fetch Metadata, links allowed): a foreign page's image
+# without a Referer is blocked, the site's own page without Referers shows its images, and a link
+# to the image opens it. A screenshot of each page is kept in OUTPUT_FOLDER.
 # Exit 77 (skipped) only when Chromium is not installed.
 # Usage: browser_test.sh PIXWALL_HOST PIXWALL_SO OUTPUT_FOLDER [CORVANE TALISCOM_SO TALISCOM_REGISTER]
 set -uo pipefail
@@ -39,9 +41,10 @@ protected_port=$(free_port) && foreign_port=$(free_port "$protected_port") || { 
 host_pid=$!
 profiles=()
 admin_pid=
+rollout_pid=
 socket=
 cleanup() {
-  kill "$host_pid" $admin_pid 2>/dev/null && wait "$host_pid" $admin_pid 2>/dev/null
+  kill "$host_pid" $admin_pid $rollout_pid 2>/dev/null && wait "$host_pid" $admin_pid $rollout_pid 2>/dev/null
   [ -n "${socket:-}" ] && tmux -L "$socket" kill-server 2>/dev/null
   rm -rf "${profiles[@]}"
 }
@@ -106,6 +109,42 @@ done
 grep -qF " : Blocking /images/chart.png : Referrer 127.0.0.1 is black listed" \
   "$out/demo/pixwall-404/LogFiles/pixwall.log" || { echo "FAIL: png not blocked"; failures=$((failures + 1)); }
 
+# The images as the protected page shows them, when nothing blocks them.
+check_open() {
+  expect "$1" logo "shown 200x120"
+  expect "$1" photo "shown 240x160"
+  expect "$1" chart "shown 220x140"
+}
+# Fetch Metadata and links allowed, with the null-referrer rule on and no alternates (404).
+fetch_metadata() {
+  local dir=$out/rollout port foreign_port
+  port=$(free_port) && foreign_port=$(free_port "$port") || { echo "FAIL: no free port"; failures=$((failures + 1)); return; }
+  mkdir -p "$dir/foreign" "$dir/filter/LogFiles" && cp -r "$out/demo/protected" "$dir/own" && cp "$module" "$dir/filter/"
+  printf '[settings]\nblocknullreferrer=yes\nfetchmetadata=yes\nallowlinks=yes\n[logging]\nlogging=on\n' >"$dir/filter/pixwall.ini"
+  printf 'gif\njpg\npng\n' >"$dir/filter/blocked_types.txt"
+  sed -i 's#<head>#<head><meta name="referrer" content="no-referrer">#' "$dir/own/index.html"
+  local image="http://localhost:$port/images/logo.gif"
+  cat >"$dir/foreign/index.html" <<EOF
+<figure id="logo"><img referrerpolicy="no-referrer" src="$image"></figure><pre id="status"></pre>
+<a id="link" rel="noreferrer" href="$image">logo</a><script src="http://localhost:$port/status.js"></script>
+<script>if (location.hash == "#follow") addEventListener("load", () => document.getElementById("link").click());</script>
+EOF
+  "$host_program" --timeout 10 --site "$dir/own" --name localhost --port "$port" --filter "$dir/filter/pixwall.so" \
+    --site "$dir/foreign" --name 127.0.0.1 --port "$foreign_port" >"$out/rollout-host.log" 2>&1 &
+  rollout_pid=$!
+  wait_listening "$out/rollout-host.log" || { echo "FAIL: the host did not start"; failures=$((failures + 1)); return; }
+  browse "http://127.0.0.1:$foreign_port/" rollout-foreign && expect rollout-foreign logo broken
+  browse "http://localhost:$port/" rollout-own && check_open rollout-own
+  browse "http://127.0.0.1:$foreign_port/#follow" rollout-link
+  grep -qF "<title>logo.gif (200" "$out/rollout-link.html" || { echo "FAIL: the followed link shows no image"; failures=$((failures + 1)); }
+  for line in "Blocking /images/logo.gif : Sec-Fetch-Site is cross-site for 127.0.0.1" \
+              "Allowing /images/logo.gif : Sec-Fetch-Site is same-origin" \
+              "Allowing /images/logo.gif : Top-level navigation for 127.0.0.1"; do
+    grep -qF " : $line" "$dir/filter/LogFiles/pixwall.log" || { echo "FAIL: no log line '$line'"; failures=$((failures + 1)); }
+  done
+}
+fetch_metadata
+
 admin_path() {
   # The administrator is the superuser; a user namespace makes one where the tests run as another.
   local as_root=()
@@ -152,12 +191,6 @@ admin_path() {
     echo "FAIL: corvane never showed: $1"
     tmux -L "$socket" capture-pane -p
     return 1
-  }
-  # The images as the protected page shows them: nothing protects them yet.
-  check_open() {
-    expect "$1" logo "shown 200x120"
-    expect "$1" photo "shown 240x160"
-    expect "$1" chart "shown 220x140"
   }
   local page="http://127.0.0.1:$foreign_port/"
   browse "$page" admin-before && check_open admin-before
