@@ -144,17 +144,20 @@ Request With(std::string url, std::string referrer = "", std::string agent = "Mo
                    std::move(host), std::move(referrer), std::move(agent)};
 }
 
-// A case of the roll-out settings: its line tells whether the request is blocked (with 404).
-PipelineCase Setting(const char* name, const std::string& settings, Request request,
-                     std::string line, Files lists = {}) {
-    lists["pixwall.ini"] = Ini("[settings]\n" + settings);
-    const bool blocked = line.starts_with("Blocking");
-    return {
-        name, lists, request, blocked ? kNotFound : kAllow, {line}, blocked ? "404 Not Found" : ""};
+// A case of the roll-out settings, with a client, a referrer and a URL black-listed; blocked
+// requests get 404.
+PipelineCase Setting(const char* name, const std::string& settings, Request r, std::string verb,
+                     std::string reason) {
+    const Files files{{"pixwall.ini", Ini("[settings]\n" + settings)},
+                      {"client_blacklist.txt", "10.0.0.9\n"},
+                      {"referrer_blacklist.txt", "leech\n"},
+                      {"url_blacklist.txt", "/private/\n"}};
+    const bool blocked = verb == "Blocking";
+    const Lines lines{verb + " " + r.url + " : " + reason};
+    return {name, files, r, blocked ? kNotFound : kAllow, lines, blocked ? "404 Not Found" : ""};
 }
 const std::string kFetch = "fetchmetadata=yes\n", kLinks = "allowlinks=yes\n",
-                  kNull = "blocknullreferrer=yes\n";
-const Request kLink{.mode = " Navigate", .dest = "DOCUMENT "};
+                  kNull = "blocknullreferrer=yes\n", kDynamic = "dynamicblocking=on\n";
 
 const PipelineCase kPipelineCases[] = {
     PipelineCase{"UnprotectedWithoutDynamicAuthorization",
@@ -375,44 +378,39 @@ const PipelineCase kPipelineCases[] = {
                  {"Blocking /logo.gif. : Client 10.0.0.1 is black listed"},
                  "404 Not Found"},
     Setting("FetchCrossSiteBlocksWithoutNullReferrerRule", kFetch, {.site = "Cross-Site"},
-            "Blocking /img/a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1"),
-    Setting("FetchOwnSiteAllowedDespiteNullReferrerRule", kFetch + kNull, {.site = " same-site "},
-            "Allowing /img/a.gif : Sec-Fetch-Site is same-site",
-            {{"url_blacklist.txt", "/img/\n"}}),
-    Setting("FetchNoneIsTodaysNullReferrerRule", kFetch + kNull, {.site = "none"},
-            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
-    Setting("FetchAbsentIsTodaysNullReferrerRule", kFetch, {},
-            "Allowing /img/a.gif : No block rules for 10.0.0.1"),
+            "Blocking", "Sec-Fetch-Site is cross-site for 10.0.0.1"),
+    Setting("FetchOwnSiteAllowedBeforeNullReferrerAndUrlRules", kFetch + kNull,
+            {.url = "/private/a.gif", .site = " same-site "}, "Allowing",
+            "Sec-Fetch-Site is same-site"),
+    Setting("FetchNoneIsTheNullReferrerRule", kFetch + kNull, {.site = "none"}, "Blocking",
+            "Referrer is null for 10.0.0.1"),
+    Setting("FetchAbsentIsTheNullReferrerRule", kFetch + kNull, {}, "Blocking",
+            "Referrer is null for 10.0.0.1"),
     Setting("FetchNeverOverridesAReferrer", kFetch,
-            {.referrer = "http://leech.net/", .site = "same-origin"},
-            "Blocking /img/a.gif : Referrer leech.net is black listed",
-            {{"referrer_blacklist.txt", "leech\n"}}),
-    Setting("FetchUnreadWhenOff", kNull, {.site = "same-origin"},
-            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
-    Setting("LinkFollowedAllowedDespiteDynamicAuthorization",
-            kLinks + kNull + "dynamicblocking=on\n", kLink,
-            "Allowing /img/a.gif : Top-level navigation for 10.0.0.1"),
+            {.referrer = "http://leech.net/", .site = "same-origin"}, "Blocking",
+            "Referrer leech.net is black listed"),
+    Setting("LinkAllowedBeforeNullReferrerAndDynamicRules", kLinks + kNull + kDynamic,
+            {.mode = " Navigate", .dest = "DOCUMENT "}, "Allowing",
+            "Top-level navigation for 10.0.0.1"),
     Setting("LinkFromABlackListedReferrerBlocked", kLinks,
-            {.referrer = "http://leech.net/", .mode = "navigate", .dest = "document"},
-            "Blocking /img/a.gif : Referrer leech.net is black listed",
-            {{"referrer_blacklist.txt", "leech\n"}}),
-    Setting("LinkToABlackListedUrlBlocked", kLinks, kLink,
-            "Blocking /img/a.gif : Url is black listed", {{"url_blacklist.txt", "/img/\n"}}),
-    Setting("EmbedIsJudgedAsToday", kLinks + kNull, {.mode = "navigate", .dest = "iframe"},
-            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
-    Setting("LinkUnreadWhenOff", kFetch + kNull, kLink,
-            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
-    Setting("ReportOnlyLetsABlackListedClientThrough", "enforce=NO\n", {},
-            "Would block /img/a.gif : Client 10.0.0.1 is black listed",
-            {{"client_blacklist.txt", "10.0.0.1\n"}}),
-    Setting("ReportOnlyNamesTheUrlRule", "enforce=no\n", {},
-            "Would block /img/a.gif : Url is black listed", {{"url_blacklist.txt", "/img/\n"}}),
-    Setting("ReportOnlyNamesDynamicDenial", "enforce=no\ndynamicblocking=on\n", {},
-            "Would block /img/a.gif : Dynamic access denied for 10.0.0.1"),
-    Setting("ReportOnlyNamesCrossSite", "enforce=no\n" + kFetch, {.site = "cross-site"},
-            "Would block /img/a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1"),
-    Setting("MisspeltEnforceStillBlocks", "enforce=off\n" + kNull, {},
-            "Blocking /img/a.gif : Referrer is null for 10.0.0.1"),
+            {.referrer = "http://leech.net/", .mode = "navigate", .dest = "document"}, "Blocking",
+            "Referrer leech.net is black listed"),
+    Setting("LinkToABlackListedUrlBlocked", kLinks,
+            {.url = "/private/a.gif", .mode = "navigate", .dest = "document"}, "Blocking",
+            "Url is black listed"),
+    Setting("EmbedIsJudgedAsBefore", kLinks + kNull, {.mode = "navigate", .dest = "iframe"},
+            "Blocking", "Referrer is null for 10.0.0.1"),
+    Setting("HeadersUnreadWithoutTheSettings", kNull,
+            {.site = "same-origin", .mode = "navigate", .dest = "document"}, "Blocking",
+            "Referrer is null for 10.0.0.1"),
+    Setting("ReportOnlyLetsABlackListedClientThrough", "enforce=NO\n", {.address = "10.0.0.9"},
+            "Would block", "Client 10.0.0.9 is black listed"),
+    Setting("ReportOnlyNamesARuleWithoutValue", "enforce=no\n", {.url = "/private/a.gif"},
+            "Would block", "Url is black listed"),
+    Setting("ReportOnlyNamesDynamicDenial", "enforce=no\n" + kDynamic, {}, "Would block",
+            "Dynamic access denied for 10.0.0.1"),
+    Setting("MisspeltEnforceStillBlocks", "enforce=off\n" + kNull, {}, "Blocking",
+            "Referrer is null for 10.0.0.1"),
     PipelineCase{"DynamicAuthorizationIsSilentForPages",
                  {{"pixwall.ini", Ini("[DynamicAuthorization]\nDynamicAuthorization=on\n")}},
                  With("/index.html"),
