@@ -42,8 +42,10 @@ class HtmlReport {
     void RenderTotals(std::string& out) const;
     void RenderTimeline(std::string& out) const;
     void RenderRules(std::string& out) const;
+    // `wouldBlock`: the counter is of the requests a rule would have blocked.
     void RenderTop(std::string& out, std::string_view id, std::string_view title,
-                   std::string_view valueTitle, const TopCounter& counter, bool withBytes) const;
+                   std::string_view valueTitle, const TopCounter& counter, bool withBytes,
+                   bool wouldBlock = false) const;
     void RenderFiles(std::string& out) const;
 
     const ActivitySummary& summary_;
