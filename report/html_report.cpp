@@ -370,15 +370,22 @@ void HtmlReport::RenderRules(std::string& out) const {
         }
         out += "</table></section>";
     };
+    const auto blocked = [&] {
+        table("blocked-by-rule", "Blocked by rule", kBlockRules, &ActivitySummary::BlockedBy, "",
+              summary_.Blocked());
+    };
+    // In report-only mode the table an administrator reads first, beside what was allowed.
+    const bool wouldBlock = summary_.WouldBlock() > 0;
     out += "<div class=\"grid top-section\">";
-    table("blocked-by-rule", "Blocked by rule", kBlockRules, &ActivitySummary::BlockedBy, "",
-          summary_.Blocked());
-    table("allowed-by-rule", "Allowed by rule", kAllowRules, &ActivitySummary::AllowedBy,
-          " allowed", summary_.Allowed());
-    if (summary_.WouldBlock() > 0) {
+    if (wouldBlock) {
         table("would-block-by-rule", "Would have blocked by rule", kBlockRules,
               &ActivitySummary::WouldBlockBy, " would", summary_.WouldBlock());
+    } else {
+        blocked();
     }
+    table("allowed-by-rule", "Allowed by rule", kAllowRules, &ActivitySummary::AllowedBy,
+          " allowed", summary_.Allowed());
+    if (wouldBlock) blocked();
     out += "</div>";
 }
 

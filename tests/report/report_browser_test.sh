@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo's logs, as the browser test leaves them, made into a report and opened in headless
 # Chromium: the page loads without error or blocked fetch, its totals match the logs, its charts
-# have their bars, and a screenshot (report.png) is kept beside the browser test's.
+# have their bars, and a screenshot (report.png) is kept beside the browser test's. Then the same
+# for the sample log of report-only mode (scripts/report-only-sample.sh): its "would have
+# blocked" series, and report-only.png.
 # Exit 77 (skipped) when Chromium is not installed.
 # Usage: report_browser_test.sh PIXWALL_REPORT BROWSER_TEST_FOLDER
 set -uo pipefail
@@ -16,8 +18,11 @@ for log in "${logs[@]}"; do
   [ -s "$log" ] || { echo "FAIL: no log $log (the browser test runs first)"; exit 1; }
 done
 page=$out/report.html
-rm -f "$page" "$out/report.png" "$out/report-dom.html"
+only_log=$out/report-only.log only_page=$out/report-only.html
+rm -f "$page" "$out/report.png" "$out/report-dom.html" "$only_page" "$out/report-only.png"
 "$program" --root "$out/demo/protected" -o "$page" "${logs[@]}" || { echo "FAIL: pixwall-report"; exit 1; }
+"$(dirname "$0")/../../scripts/report-only-sample.sh" "$only_log" &&
+  "$program" -o "$only_page" "$only_log" >/dev/null || { echo "FAIL: the report-only sample"; exit 1; }
 
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
@@ -27,6 +32,10 @@ flags=(--headless --no-sandbox --disable-gpu --no-first-run --disable-background
 timeout 60 "$chromium" "${flags[@]}" --dump-dom "file://$page" >"$out/report-dom.html" \
   2>"$out/report-chromium.log"
 timeout 60 "$chromium" "${flags[@]}" --screenshot="$out/report.png" "file://$page" \
+  >>"$out/report-chromium.log" 2>&1
+timeout 60 "$chromium" "${flags[@]}" --dump-dom "file://$only_page" >"$out/report-only-dom.html" \
+  2>>"$out/report-chromium.log"
+timeout 60 "$chromium" "${flags[@]}" --screenshot="$out/report-only.png" "file://$only_page" \
   >>"$out/report-chromium.log" 2>&1
 
 failures=0
@@ -63,6 +72,15 @@ grep -qE 'Uncaught|Refused to|ERR_|Failed to load' "$out/report-chromium.log" &&
   fail "errors while loading: $(grep -E 'Uncaught|Refused to|ERR_|Failed to load' "$out/report-chromium.log" | head -3)"
 [ -s "$out/report.png" ] || fail "no screenshot report.png"
 
-echo "report: $page, screenshot: $out/report.png"
+# The report-only page: its would-block total and series; nothing counted as blocked.
+would=$(grep -c " : Would block " "$only_log")
+got=$(grep -o 'id="total-would-block"[^>]*data-value="[0-9]*"' "$out/report-only-dom.html" | grep -o '[0-9]*"$')
+[ "$got" = "$would\"" ] && echo "ok: total-would-block = $would" || fail "total-would-block: expected $would, got '$got'"
+grep -q 'id="total-blocked" data-value="0"' "$out/report-only-dom.html" || fail "report-only requests counted as blocked"
+grep -q '<rect class="would"' "$out/report-only-dom.html" || fail "the timeline has no would-block bars"
+grep -q 'forum.hotlinker.example</td>' "$out/report-only-dom.html" || fail "the hot-linker that would be blocked is not listed"
+[ -s "$out/report-only.png" ] || fail "no screenshot report-only.png"
+
+echo "report: $page, screenshots: $out/report.png, $out/report-only.png"
 [ "$failures" -eq 0 ] || { echo "report browser test: $failures failure(s)"; exit 1; }
 echo "report browser test passed"
