@@ -161,9 +161,11 @@ HtmlReport::HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats>
     });
 }
 
-void HtmlReport::SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root) {
+void HtmlReport::SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root,
+                         BlockedBytes::Total wouldBlockTotal) {
     sizes_ = &sizes;
     cost_ = total;
+    wouldBlockCost_ = wouldBlockTotal;
     root_ = std::move(root);
 }
 
@@ -224,12 +226,16 @@ void HtmlReport::RenderTotals(std::string& out) const {
         out += "\" data-value=\"" + std::to_string(card.value) + "\">" + Number(card.value) +
                "</strong></div>";
     }
-    if (sizes_) {
-        out +=
-            "<div class=\"card blocked\"><span>Blocked bytes</span><strong id=\"total-bytes\" "
-            "data-value=\"" +
-            std::to_string(cost_.bytes) + "\" title=\"" + Number(cost_.bytes) + " bytes\">" +
-            Bytes(cost_.bytes) + "</strong></div>";
+    const auto bytesCard = [&](std::string_view id, std::string_view label, std::string_view style,
+                               std::uint64_t bytes) {
+        out += "<div class=\"card " + std::string(style) + "\"><span>" + std::string(label) +
+               "</span><strong id=\"" + std::string(id) + "\" data-value=\"" +
+               std::to_string(bytes) + "\" title=\"" + Number(bytes) + " bytes\">" + Bytes(bytes) +
+               "</strong></div>";
+    };
+    if (sizes_) bytesCard("total-bytes", "Blocked bytes", "blocked", cost_.bytes);
+    if (sizes_ && wouldBlock) {
+        bytesCard("total-would-block-bytes", "Would-block bytes", "would", wouldBlockCost_.bytes);
     }
     out += "</div>";
     if (wouldBlock) {
@@ -237,15 +243,18 @@ void HtmlReport::RenderTotals(std::string& out) const {
             "<p class=\"note\">Would have blocked: requests served in report-only mode that a "
             "rule would have blocked; enforcing would answer them as it answers the blocked.</p>";
     }
-    if (sizes_) {
-        out +=
-            "<p class=\"note\">Blocked bytes: what the blocked requests would have cost, by the "
-            "sizes of the files under " +
-            Escape(root_) + " (" + Number(cost_.requests) + " requests";
-        if (cost_.missing > 0) {
-            out += "; " + Number(cost_.missing) + " more for files not found there";
+    const auto bytesNote = [&](std::string_view what, const BlockedBytes::Total& total) {
+        out += "<p class=\"note\">" + std::string(what) + ", by the sizes of the files under " +
+               Escape(root_) + " (" + Number(total.requests) + " requests";
+        if (total.missing > 0) {
+            out += "; " + Number(total.missing) + " more for files not found there";
         }
         out += ").</p>";
+    };
+    if (sizes_) bytesNote("Blocked bytes: what the blocked requests would have cost", cost_);
+    if (sizes_ && wouldBlock) {
+        bytesNote("Would-block bytes: what serving the requests a rule would have blocked cost",
+                  wouldBlockCost_);
     }
     out += "<p class=\"note\">Filter starts " + Number(summary_.Starts()) + ", stops " +
            Number(summary_.Stops());
@@ -407,7 +416,9 @@ void HtmlReport::RenderTop(std::string& out, std::string_view id, std::string_vi
     out += "</th><th class=\"n\">";
     out += wouldBlock ? "Would block" : "Blocked";
     out += "</th>";
-    if (withBytes) out += "<th class=\"n\">Would have cost</th>";
+    if (withBytes) {
+        out += wouldBlock ? "<th class=\"n\">Cost</th>" : "<th class=\"n\">Would have cost</th>";
+    }
     out += "<th></th></tr>";
     for (const auto& entry : entries) {
         out += "<tr><td class=\"key\">" + Escape(entry.key) + "</td><td class=\"n\">" +
@@ -490,7 +501,7 @@ std::string HtmlReport::Render() const {
         RenderTop(out, "top-would-referrers", "Black-listed referrers that would have been blocked",
                   "Referrer", tops.referrers, /*withBytes=*/false, /*wouldBlock=*/true);
         RenderTop(out, "top-would-files", "Files that would have been blocked", "File", tops.files,
-                  /*withBytes=*/false, /*wouldBlock=*/true);
+                  /*withBytes=*/sizes_ != nullptr, /*wouldBlock=*/true);
         RenderTop(out, "top-would-clients", "Clients that would have been denied", "Client",
                   tops.clients, /*withBytes=*/false, /*wouldBlock=*/true);
     }

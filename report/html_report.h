@@ -21,8 +21,10 @@ class HtmlReport {
     // The logs are listed by their first time stamp, whatever order they were read in.
     HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats> files);
 
-    // With the document root: what the blocked requests would have cost.
-    void SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root);
+    // With the document root: what the blocked requests would have cost, and what the requests
+    // a rule would have blocked did cost.
+    void SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root,
+                 BlockedBytes::Total wouldBlockTotal = {});
 
     std::string Render() const;
 
@@ -52,5 +54,6 @@ class HtmlReport {
     std::vector<LogFileStats> files_;
     const BlockedBytes* sizes_ = nullptr;
     BlockedBytes::Total cost_;
+    BlockedBytes::Total wouldBlockCost_;
     std::string root_;
 };

@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
     for (const LogFileStats& file : files) lines += file.lines;
     HtmlReport report(summary, files);
     BlockedBytes sizes(options->root.value_or(std::string()));
-    if (options->root) report.SetCost(sizes, sizes.Sum(summary.BlockedFiles()), *options->root);
+    if (options->root) {
+        report.SetCost(sizes, sizes.Sum(summary.BlockedFiles()), *options->root,
+                       sizes.Sum(summary.WouldBlockTops().files));
+    }
 
     const std::string page = report.Render();
     std::FILE* out = std::fopen(options->output.c_str(), "wb");

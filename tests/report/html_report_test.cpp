@@ -114,8 +114,12 @@ TEST(HtmlReportTest, ReportOnlyLogShowsWhatWouldHaveBeenBlocked) {
     Feed(summary,
          {"12/31/05 23:00:00 : Would block /a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1",
           "12/31/05 23:00:01 : Would block /a.gif : Referrer evil.example is black listed"});
-    const std::string page = HtmlReport(summary, {}).Render();
+    BlockedBytes sizes("/nonexistent-root");
+    HtmlReport report(summary, {});
+    report.SetCost(sizes, {}, "/srv", {.bytes = 2048, .requests = 2, .missing = 0});
+    const std::string page = report.Render();
     EXPECT_EQ(Shown(page, "total-would-block"), "2");
+    EXPECT_EQ(Shown(page, "total-would-block-bytes"), "2048");
     EXPECT_NE(page.find(": 0 allowed, 0 blocked, 2 would have blocked</title>"), std::string::npos);
     // Only the would-block table and list hold these counts.
     EXPECT_NE(page.find("Fetch Metadata (cross-site)</td><td class=\"n\">1<"), std::string::npos);
