@@ -23,10 +23,9 @@ void ActivitySummary::Add(const LogLine& line) {
         case LogEventKind::kAlternateSent:
             ++alternatesSent_;
             break;
-        case LogEventKind::kWouldBlock:
-            break;
         case LogEventKind::kAllowed:
         case LogEventKind::kBlocked:
+        case LogEventKind::kWouldBlock:
             AddDecision(line);
             break;
     }
@@ -34,16 +33,19 @@ void ActivitySummary::Add(const LogLine& line) {
 
 void ActivitySummary::AddDecision(const LogLine& line) {
     const LogEvent& event = line.event;
-    const bool blocked = event.kind == LogEventKind::kBlocked;
-    if (blocked) {
-        ++blocked_;
-        ++blockedByRule_[Index(event.rule)];
-        files_.Add(event.url);
-        if (event.rule == LogRule::kReferrer) referrers_.Add(event.value);
-        if (event.valueKind == LogValue::kClientAddress) clients_.Add(event.value);
-    } else {
+    const bool allowed = event.kind == LogEventKind::kAllowed;
+    const bool wouldBlock = event.kind == LogEventKind::kWouldBlock;
+    if (allowed) {
         ++allowed_;
         ++allowedByRule_[Index(event.rule)];
+    } else {
+        // Blocked, or would have been: counted alike, apart.
+        ++(wouldBlock ? wouldBlock_ : blocked_);
+        ++(wouldBlock ? wouldBlockByRule_ : blockedByRule_)[Index(event.rule)];
+        Tops& tops = wouldBlock ? wouldBlockTops_ : blockedTops_;
+        tops.files.Add(event.url);
+        if (event.rule == LogRule::kReferrer) tops.referrers.Add(event.value);
+        if (event.valueKind == LogValue::kClientAddress) tops.clients.Add(event.value);
     }
     if (!line.time) return;
     const std::int64_t hour = line.time->Hour();
@@ -51,5 +53,6 @@ void ActivitySummary::AddDecision(const LogLine& line) {
         lastHourCounts_ = &hourly_[hour];  // map nodes stay put
         lastHour_ = hour;
     }
-    ++(blocked ? lastHourCounts_->blocked : lastHourCounts_->allowed);
+    Counts& counts = *lastHourCounts_;
+    ++(allowed ? counts.allowed : wouldBlock ? counts.wouldBlock : counts.blocked);
 }

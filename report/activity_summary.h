@@ -1,5 +1,7 @@
 // What the filter did, summed over every line read: totals, a timeline by hour, blocked requests
-// by rule, and the most frequent black-listed referrers, blocked files and denied clients.
+// by rule, and the most frequent black-listed referrers, blocked files and denied clients. In
+// report-only mode the requests a rule would have blocked are a third series beside allowed and
+// blocked, with top lists of their own: they were served, and are what enforcing would change.
 #pragma once
 
 #include <array>
@@ -16,6 +18,7 @@ class ActivitySummary {
     struct Counts {
         std::uint64_t allowed = 0;
         std::uint64_t blocked = 0;
+        std::uint64_t wouldBlock = 0;
         bool operator==(const Counts&) const = default;
     };
 
@@ -27,9 +30,10 @@ class ActivitySummary {
     void Add(const LogLine& line);
     void AddNotUnderstood() { ++notUnderstood_; }
 
-    std::uint64_t Judged() const { return allowed_ + blocked_; }
+    std::uint64_t Judged() const { return allowed_ + blocked_ + wouldBlock_; }
     std::uint64_t Allowed() const { return allowed_; }
     std::uint64_t Blocked() const { return blocked_; }
+    std::uint64_t WouldBlock() const { return wouldBlock_; }  // served, not among the blocked
     std::uint64_t AlternatesSent() const { return alternatesSent_; }
     // Every block is answered by an alternate or by "404 Not Found".
     std::uint64_t NotFoundSent() const {
@@ -50,10 +54,18 @@ class ActivitySummary {
 
     std::uint64_t BlockedBy(LogRule rule) const { return blockedByRule_[Index(rule)]; }
     std::uint64_t AllowedBy(LogRule rule) const { return allowedByRule_[Index(rule)]; }
+    std::uint64_t WouldBlockBy(LogRule rule) const { return wouldBlockByRule_[Index(rule)]; }
 
-    const TopCounter& BlackListedReferrers() const { return referrers_; }
-    const TopCounter& BlockedFiles() const { return files_; }
-    const TopCounter& DeniedClients() const { return clients_; }
+    // The most frequent values of one series' requests.
+    struct Tops {
+        TopCounter referrers;  // black-listed referrers
+        TopCounter files;
+        TopCounter clients;  // of the rules that name the client
+    };
+    const TopCounter& BlackListedReferrers() const { return blockedTops_.referrers; }
+    const TopCounter& BlockedFiles() const { return blockedTops_.files; }
+    const TopCounter& DeniedClients() const { return blockedTops_.clients; }
+    const Tops& WouldBlockTops() const { return wouldBlockTops_; }
 
   private:
     static constexpr std::size_t kRules = static_cast<std::size_t>(LogRule::kNoBlockRules) + 1;
@@ -62,6 +74,7 @@ class ActivitySummary {
 
     std::uint64_t allowed_ = 0;
     std::uint64_t blocked_ = 0;
+    std::uint64_t wouldBlock_ = 0;
     std::uint64_t alternatesSent_ = 0;
     std::uint64_t rebuilds_ = 0;
     std::uint64_t starts_ = 0;
@@ -76,7 +89,7 @@ class ActivitySummary {
     std::int64_t lastHour_ = 0;
     std::array<std::uint64_t, kRules> blockedByRule_{};
     std::array<std::uint64_t, kRules> allowedByRule_{};
-    TopCounter referrers_;
-    TopCounter files_;
-    TopCounter clients_;
+    std::array<std::uint64_t, kRules> wouldBlockByRule_{};
+    Tops blockedTops_;
+    Tops wouldBlockTops_;
 };

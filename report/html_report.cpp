@@ -6,7 +6,7 @@
 namespace {
 
 constexpr std::string_view kStyle = R"(
-:root{--allowed:#3f8f63;--blocked:#c8414f;--ink:#1f2933;--muted:#627080;--line:#dfe3e8;--panel:#fff}
+:root{--allowed:#3f8f63;--blocked:#c8414f;--would:#d98a1c;--ink:#1f2933;--muted:#627080;--line:#dfe3e8;--panel:#fff}
 *{box-sizing:border-box}
 body{margin:0;background:#f3f5f7;color:var(--ink);font:14px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,sans-serif}
 header{background:#1f2933;color:#fff;padding:18px 28px}
@@ -20,6 +20,7 @@ h2{font-size:15px;margin:0 0 12px;font-weight:600}
 .card span{display:block;color:var(--muted);font-size:12px;white-space:nowrap}
 .card strong{font-size:22px;font-weight:600}
 .card.allowed strong{color:var(--allowed)}.card.blocked strong{color:var(--blocked)}
+.card.would strong{color:var(--would)}
 .note{color:var(--muted);margin:10px 0 0}
 .warn{color:#9a5b00}
 .legend{display:flex;gap:16px;color:var(--muted);font-size:12px;margin:0 0 6px}
@@ -34,7 +35,7 @@ td.n,th.n{text-align:right;white-space:nowrap;font-variant-numeric:tabular-nums}
 td.key{word-break:break-all;max-width:340px}
 td.bar{width:32%}
 .bar div{height:10px;border-radius:2px;background:var(--blocked)}
-.bar.allowed div{background:var(--allowed)}
+.bar.allowed div{background:var(--allowed)}.bar.would div{background:var(--would)}
 .top-section{margin:0 0 18px}
 footer{color:var(--muted);font-size:12px;text-align:center}
 )";
@@ -69,26 +70,34 @@ struct RuleRow {
     std::string_view label;
 };
 
+// The blocking rules, which report-only mode names too.
 constexpr RuleRow kBlockRules[] = {
-    {LogRule::kClient, "Client black list"},     {LogRule::kUserAgent, "User agent black list"},
-    {LogRule::kReferrer, "Referrer black list"}, {LogRule::kNullReferrer, "Null referrer"},
-    {LogRule::kUrl, "URL black list"},           {LogRule::kDynamic, "Dynamic authorization"},
+    {LogRule::kClient, "Client black list"},
+    {LogRule::kUserAgent, "User agent black list"},
+    {LogRule::kReferrer, "Referrer black list"},
+    {LogRule::kNullReferrer, "Null referrer"},
+    {LogRule::kFetchMetadata, "Fetch Metadata (cross-site)"},
+    {LogRule::kUrl, "URL black list"},
+    {LogRule::kDynamic, "Dynamic authorization"},
 };
 
 constexpr RuleRow kAllowRules[] = {
     {LogRule::kClient, "Client white list"},
     {LogRule::kUserAgent, "User agent white list"},
     {LogRule::kReferrer, "Referrer white list or own site"},
+    {LogRule::kFetchMetadata, "Fetch Metadata (own site)"},
+    {LogRule::kLink, "Link followed"},
     {LogRule::kUrl, "URL white list"},
     {LogRule::kDynamicCookie, "Dynamic authorization (cookie)"},
     {LogRule::kDynamic, "Dynamic authorization"},
     {LogRule::kNoBlockRules, "No block rules"},
 };
 
-std::string BarCell(std::uint64_t value, std::uint64_t max, bool allowed) {
+// `series`: "" for blocked, " allowed" or " would" (would have blocked).
+std::string BarCell(std::uint64_t value, std::uint64_t max, std::string_view series) {
     const double percent =
         max == 0 ? 0 : 100.0 * static_cast<double>(value) / static_cast<double>(max);
-    return std::string("<td class=\"bar") + (allowed ? " allowed" : "") +
+    return "<td class=\"bar" + std::string(series) +
            "\"><div style=\"width:" + Format("%.1f", percent) + "%\"></div></td>";
 }
 
@@ -152,9 +161,11 @@ HtmlReport::HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats>
     });
 }
 
-void HtmlReport::SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root) {
+void HtmlReport::SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root,
+                         BlockedBytes::Total wouldBlockTotal) {
     sizes_ = &sizes;
     cost_ = total;
+    wouldBlockCost_ = wouldBlockTotal;
     root_ = std::move(root);
 }
 
@@ -181,6 +192,7 @@ std::vector<HtmlReport::Bin> HtmlReport::Timeline() const {
         Bin& bin = bins[static_cast<std::size_t>((binOf(hour) - firstBin) / hoursPerBin)];
         bin.counts.allowed += counts.allowed;
         bin.counts.blocked += counts.blocked;
+        bin.counts.wouldBlock += counts.wouldBlock;
     }
     return bins;
 }
@@ -192,16 +204,19 @@ void HtmlReport::RenderTotals(std::string& out) const {
         std::uint64_t value;
         std::string_view style;
     };
+    const bool wouldBlock = summary_.WouldBlock() > 0;
     const Card cards[] = {
         {"judged", "Requests judged", summary_.Judged(), ""},
         {"allowed", "Allowed", summary_.Allowed(), " allowed"},
         {"blocked", "Blocked", summary_.Blocked(), " blocked"},
+        {"would-block", "Would have blocked", summary_.WouldBlock(), " would"},
         {"alternates", "Alternates sent", summary_.AlternatesSent(), ""},
         {"not-found", "404s sent", summary_.NotFoundSent(), ""},
         {"rebuilds", "Rebuilds", summary_.Rebuilds(), ""},
     };
     out += "<section id=\"totals\"><h2>Totals</h2><div class=\"cards\">";
     for (const Card& card : cards) {
+        if (card.id == "would-block" && !wouldBlock) continue;  // a log of enforcing only
         out += "<div class=\"card";
         out += card.style;
         out += "\"><span>";
@@ -211,23 +226,35 @@ void HtmlReport::RenderTotals(std::string& out) const {
         out += "\" data-value=\"" + std::to_string(card.value) + "\">" + Number(card.value) +
                "</strong></div>";
     }
-    if (sizes_) {
-        out +=
-            "<div class=\"card blocked\"><span>Blocked bytes</span><strong id=\"total-bytes\" "
-            "data-value=\"" +
-            std::to_string(cost_.bytes) + "\" title=\"" + Number(cost_.bytes) + " bytes\">" +
-            Bytes(cost_.bytes) + "</strong></div>";
+    const auto bytesCard = [&](std::string_view id, std::string_view label, std::string_view style,
+                               std::uint64_t bytes) {
+        out += "<div class=\"card " + std::string(style) + "\"><span>" + std::string(label) +
+               "</span><strong id=\"" + std::string(id) + "\" data-value=\"" +
+               std::to_string(bytes) + "\" title=\"" + Number(bytes) + " bytes\">" + Bytes(bytes) +
+               "</strong></div>";
+    };
+    if (sizes_) bytesCard("total-bytes", "Blocked bytes", "blocked", cost_.bytes);
+    if (sizes_ && wouldBlock) {
+        bytesCard("total-would-block-bytes", "Would-block bytes", "would", wouldBlockCost_.bytes);
     }
     out += "</div>";
-    if (sizes_) {
+    if (wouldBlock) {
         out +=
-            "<p class=\"note\">Blocked bytes: what the blocked requests would have cost, by the "
-            "sizes of the files under " +
-            Escape(root_) + " (" + Number(cost_.requests) + " requests";
-        if (cost_.missing > 0) {
-            out += "; " + Number(cost_.missing) + " more for files not found there";
+            "<p class=\"note\">Would have blocked: requests served in report-only mode that a "
+            "rule would have blocked; enforcing would answer them as it answers the blocked.</p>";
+    }
+    const auto bytesNote = [&](std::string_view what, const BlockedBytes::Total& total) {
+        out += "<p class=\"note\">" + std::string(what) + ", by the sizes of the files under " +
+               Escape(root_) + " (" + Number(total.requests) + " requests";
+        if (total.missing > 0) {
+            out += "; " + Number(total.missing) + " more for files not found there";
         }
         out += ").</p>";
+    };
+    if (sizes_) bytesNote("Blocked bytes: what the blocked requests would have cost", cost_);
+    if (sizes_ && wouldBlock) {
+        bytesNote("Would-block bytes: what serving the requests a rule would have blocked cost",
+                  wouldBlockCost_);
     }
     out += "<p class=\"note\">Filter starts " + Number(summary_.Starts()) + ", stops " +
            Number(summary_.Stops());
@@ -253,12 +280,19 @@ void HtmlReport::RenderTimeline(std::string& out) const {
         out += "<p class=\"note\">No decisions in these logs.</p></section>";
         return;
     }
+    const bool wouldBlock = summary_.WouldBlock() > 0;
     out +=
         "<div class=\"legend\"><span><i style=\"background:var(--allowed)\"></i>Allowed</span>"
-        "<span><i style=\"background:var(--blocked)\"></i>Blocked</span></div>";
+        "<span><i style=\"background:var(--blocked)\"></i>Blocked</span>";
+    if (wouldBlock) {
+        out += "<span><i style=\"background:var(--would)\"></i>Would have blocked</span>";
+    }
+    out += "</div>";
     std::uint64_t highest = 0;
-    for (const Bin& bin : bins)
-        highest = std::max(highest, bin.counts.allowed + bin.counts.blocked);
+    for (const Bin& bin : bins) {
+        highest =
+            std::max(highest, bin.counts.allowed + bin.counts.wouldBlock + bin.counts.blocked);
+    }
     const std::uint64_t top = NiceCeiling(highest);
     const double plotWidth = kChartWidth - kLeft - kRight;
     const double plotHeight = kChartHeight - kTop - kBottom;
@@ -284,20 +318,26 @@ void HtmlReport::RenderTimeline(std::string& out) const {
     for (std::size_t i = 0; i < bins.size(); ++i) {
         const Bin& bin = bins[i];
         const double x = kLeft + slot * static_cast<double>(i) + (slot - barWidth) / 2;
-        const std::uint64_t total = bin.counts.allowed + bin.counts.blocked;
         out += "<g class=\"bin\"><title>" + Escape(bin.label) + ": " + Number(bin.counts.allowed) +
-               " allowed, " + Number(bin.counts.blocked) + " blocked</title>";
-        if (bin.counts.allowed > 0) {
-            out += Format(
-                "<rect class=\"allowed\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" "
-                "height=\"%.2f\" fill=\"var(--allowed)\"/>",
-                x, y(bin.counts.allowed), barWidth, y(0) - y(bin.counts.allowed));
-        }
-        if (bin.counts.blocked > 0) {
-            out += Format(
-                "<rect class=\"blocked\" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" "
-                "height=\"%.2f\" fill=\"var(--blocked)\"/>",
-                x, y(total), barWidth, y(bin.counts.allowed) - y(total));
+               " allowed, " + Number(bin.counts.blocked) + " blocked";
+        if (wouldBlock) out += ", " + Number(bin.counts.wouldBlock) + " would have blocked";
+        out += "</title>";
+        // Stacked from the axis: the served series first, the blocked on top.
+        const struct {
+            std::uint64_t value;
+            std::string_view series;
+        } stack[] = {{bin.counts.allowed, "allowed"},
+                     {bin.counts.wouldBlock, "would"},
+                     {bin.counts.blocked, "blocked"}};
+        std::uint64_t below = 0;
+        for (const auto& part : stack) {
+            if (part.value == 0) continue;
+            const std::string series(part.series);
+            out += "<rect class=\"" + series + "\"" +
+                   Format(" x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"", x,
+                          y(below + part.value), barWidth, y(below) - y(below + part.value)) +
+                   " fill=\"var(--" + series + ")\"/>";
+            below += part.value;
         }
         out += "</g>";
     }
@@ -318,39 +358,49 @@ void HtmlReport::RenderTimeline(std::string& out) const {
 }
 
 void HtmlReport::RenderRules(std::string& out) const {
-    const auto table = [&](std::string_view id, std::string_view title, const auto& rows,
-                           bool allowed, std::uint64_t total) {
+    using By = std::uint64_t (ActivitySummary::*)(LogRule) const;
+    const auto table = [&](std::string_view id, std::string_view title, const auto& rows, By by,
+                           std::string_view series, std::uint64_t total) {
         std::uint64_t max = 0;
-        for (const RuleRow& row : rows) {
-            max = std::max(max,
-                           allowed ? summary_.AllowedBy(row.rule) : summary_.BlockedBy(row.rule));
-        }
+        for (const RuleRow& row : rows) max = std::max(max, (summary_.*by)(row.rule));
         out += "<section id=\"";
         out += id;
         out += "\"><h2>";
         out += title;
         out += "</h2><table>";
         for (const RuleRow& row : rows) {
-            const std::uint64_t value =
-                allowed ? summary_.AllowedBy(row.rule) : summary_.BlockedBy(row.rule);
+            const std::uint64_t value = (summary_.*by)(row.rule);
             const double share =
                 total == 0 ? 0 : 100.0 * static_cast<double>(value) / static_cast<double>(total);
             out += "<tr><td>";
             out += row.label;
             out += "</td><td class=\"n\">" + Number(value) + "</td><td class=\"n\">" +
-                   Format("%.0f%%", share) + "</td>" + BarCell(value, max, allowed) + "</tr>";
+                   Format("%.0f%%", share) + "</td>" + BarCell(value, max, series) + "</tr>";
         }
         out += "</table></section>";
     };
+    const auto blocked = [&] {
+        table("blocked-by-rule", "Blocked by rule", kBlockRules, &ActivitySummary::BlockedBy, "",
+              summary_.Blocked());
+    };
+    // In report-only mode the table an administrator reads first, beside what was allowed.
+    const bool wouldBlock = summary_.WouldBlock() > 0;
     out += "<div class=\"grid top-section\">";
-    table("blocked-by-rule", "Blocked by rule", kBlockRules, false, summary_.Blocked());
-    table("allowed-by-rule", "Allowed by rule", kAllowRules, true, summary_.Allowed());
+    if (wouldBlock) {
+        table("would-block-by-rule", "Would have blocked by rule", kBlockRules,
+              &ActivitySummary::WouldBlockBy, " would", summary_.WouldBlock());
+    } else {
+        blocked();
+    }
+    table("allowed-by-rule", "Allowed by rule", kAllowRules, &ActivitySummary::AllowedBy,
+          " allowed", summary_.Allowed());
+    if (wouldBlock) blocked();
     out += "</div>";
 }
 
 void HtmlReport::RenderTop(std::string& out, std::string_view id, std::string_view title,
-                           std::string_view valueTitle, const TopCounter& counter,
-                           bool withBytes) const {
+                           std::string_view valueTitle, const TopCounter& counter, bool withBytes,
+                           bool wouldBlock) const {
     const auto entries = counter.Top(kTopLimit);
     out += "<section id=\"";
     out += id;
@@ -363,8 +413,12 @@ void HtmlReport::RenderTop(std::string& out, std::string_view id, std::string_vi
     }
     out += "<table><tr><th>";
     out += valueTitle;
-    out += "</th><th class=\"n\">Blocked</th>";
-    if (withBytes) out += "<th class=\"n\">Would have cost</th>";
+    out += "</th><th class=\"n\">";
+    out += wouldBlock ? "Would block" : "Blocked";
+    out += "</th>";
+    if (withBytes) {
+        out += wouldBlock ? "<th class=\"n\">Cost</th>" : "<th class=\"n\">Would have cost</th>";
+    }
     out += "<th></th></tr>";
     for (const auto& entry : entries) {
         out += "<tr><td class=\"key\">" + Escape(entry.key) + "</td><td class=\"n\">" +
@@ -374,7 +428,7 @@ void HtmlReport::RenderTop(std::string& out, std::string_view id, std::string_vi
             out += "<td class=\"n\">" + (size ? Bytes(*size * entry.count) : std::string("-")) +
                    "</td>";
         }
-        out += BarCell(entry.count, entries.front().count, false) + "</tr>";
+        out += BarCell(entry.count, entries.front().count, wouldBlock ? " would" : "") + "</tr>";
     }
     out += "</table>";
     if (counter.MaxError() > 0) {
@@ -430,9 +484,8 @@ std::string HtmlReport::Render() const {
         out += "No time stamps in these logs";
     }
     out += " &middot; " + Number(files_.size()) + (files_.size() == 1 ? " log" : " logs");
-    const auto unreadable = static_cast<std::uint64_t>(
-        std::count_if(files_.begin(), files_.end(),
-                      [](const LogFileStats& file) { return !file.ReadWhole(); }));
+    const auto unreadable = static_cast<std::uint64_t>(std::count_if(
+        files_.begin(), files_.end(), [](const LogFileStats& file) { return !file.ReadWhole(); }));
     if (unreadable > 0) {
         out += ", <span class=\"warn\" id=\"unreadable\" data-value=\"" +
                std::to_string(unreadable) + "\">" + Number(unreadable) +
@@ -442,6 +495,16 @@ std::string HtmlReport::Render() const {
     RenderTotals(out);
     RenderTimeline(out);
     RenderRules(out);
+    // What enforcing would change first, where there is any: the values to white-list before.
+    if (summary_.WouldBlock() > 0) {
+        const auto& tops = summary_.WouldBlockTops();
+        RenderTop(out, "top-would-referrers", "Black-listed referrers that would have been blocked",
+                  "Referrer", tops.referrers, /*withBytes=*/false, /*wouldBlock=*/true);
+        RenderTop(out, "top-would-files", "Files that would have been blocked", "File", tops.files,
+                  /*withBytes=*/sizes_ != nullptr, /*wouldBlock=*/true);
+        RenderTop(out, "top-would-clients", "Clients that would have been denied", "Client",
+                  tops.clients, /*withBytes=*/false, /*wouldBlock=*/true);
+    }
     RenderTop(out, "top-referrers", "Top black-listed referrers", "Referrer",
               summary_.BlackListedReferrers(), false);
     RenderTop(out, "top-files", "Top blocked files", "File", summary_.BlockedFiles(),

@@ -21,8 +21,10 @@ class HtmlReport {
     // The logs are listed by their first time stamp, whatever order they were read in.
     HtmlReport(const ActivitySummary& summary, std::vector<LogFileStats> files);
 
-    // With the document root: what the blocked requests would have cost.
-    void SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root);
+    // With the document root: what the blocked requests would have cost, and what the requests
+    // a rule would have blocked did cost.
+    void SetCost(const BlockedBytes& sizes, BlockedBytes::Total total, std::string root,
+                 BlockedBytes::Total wouldBlockTotal = {});
 
     std::string Render() const;
 
@@ -42,13 +44,16 @@ class HtmlReport {
     void RenderTotals(std::string& out) const;
     void RenderTimeline(std::string& out) const;
     void RenderRules(std::string& out) const;
+    // `wouldBlock`: the counter is of the requests a rule would have blocked.
     void RenderTop(std::string& out, std::string_view id, std::string_view title,
-                   std::string_view valueTitle, const TopCounter& counter, bool withBytes) const;
+                   std::string_view valueTitle, const TopCounter& counter, bool withBytes,
+                   bool wouldBlock = false) const;
     void RenderFiles(std::string& out) const;
 
     const ActivitySummary& summary_;
     std::vector<LogFileStats> files_;
     const BlockedBytes* sizes_ = nullptr;
     BlockedBytes::Total cost_;
+    BlockedBytes::Total wouldBlockCost_;
     std::string root_;
 };

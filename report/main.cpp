@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
     for (const LogFileStats& file : files) lines += file.lines;
     HtmlReport report(summary, files);
     BlockedBytes sizes(options->root.value_or(std::string()));
-    if (options->root) report.SetCost(sizes, sizes.Sum(summary.BlockedFiles()), *options->root);
+    if (options->root) {
+        report.SetCost(sizes, sizes.Sum(summary.BlockedFiles()), *options->root,
+                       sizes.Sum(summary.WouldBlockTops().files));
+    }
 
     const std::string page = report.Render();
     std::FILE* out = std::fopen(options->output.c_str(), "wb");
@@ -61,11 +64,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf(
-        "%llu lines read, %llu not understood and skipped; %llu requests judged, %llu "
-        "blocked\nreport written to %s\n",
+        "%llu lines read, %llu not understood and skipped; %llu requests judged, %llu blocked",
         static_cast<unsigned long long>(lines),
         static_cast<unsigned long long>(summary.NotUnderstood()),
         static_cast<unsigned long long>(summary.Judged()),
-        static_cast<unsigned long long>(summary.Blocked()), options->output.c_str());
+        static_cast<unsigned long long>(summary.Blocked()));
+    if (summary.WouldBlock() > 0) {
+        std::printf(", %llu would have been blocked",
+                    static_cast<unsigned long long>(summary.WouldBlock()));
+    }
+    std::printf("\nreport written to %s\n", options->output.c_str());
     return 0;
 }

@@ -52,6 +52,24 @@ TEST(ActivitySummaryTest, TotalsAndRules) {
     EXPECT_EQ(summary.Last()->Text(), "2005-12-31 22:19:00");
 }
 
+TEST(ActivitySummaryTest, WouldBlockIsAThirdSeriesServedNotBlocked) {
+    ActivitySummary summary;
+    Feed(summary,
+         {
+             "12/31/05 22:10:00 : Would block /a.gif : Referrer evil.example is black listed",
+             "12/31/05 22:11:00 : Would block /b.gif : Sec-Fetch-Site is cross-site for 10.0.0.1",
+             "12/31/05 22:12:00 : Blocking /c.gif : Sec-Fetch-Site is cross-site for 10.0.0.2",
+             "12/31/05 22:13:00 : Allowing /a.gif : Top-level navigation for 10.0.0.3",
+         });
+    EXPECT_EQ(summary.Judged(), 4u);
+    EXPECT_EQ(summary.NotFoundSent(), 1u);  // only the blocked one was answered as blocked
+    EXPECT_EQ(summary.WouldBlockBy(LogRule::kFetchMetadata), 1u);
+    EXPECT_EQ(summary.Hourly().begin()->second, (Counts{1, 1, 2}));
+    EXPECT_EQ(summary.WouldBlockTops().clients.Top(5),
+              (std::vector<TopCounter::Entry>{{"10.0.0.1", 1}}));
+    EXPECT_EQ(summary.DeniedClients().Top(5), (std::vector<TopCounter::Entry>{{"10.0.0.2", 1}}));
+}
+
 TEST(ActivitySummaryTest, TimelineByHourAcrossMidnightAndYearChangeInAnyOrder) {
     ActivitySummary summary;
     Feed(summary, {

@@ -30,7 +30,9 @@ TEST(HtmlReportTest, TotalsAndNotUnderstoodAreShown) {
     EXPECT_EQ(Shown(page, "total-not-found"), "1");
     EXPECT_EQ(Shown(page, "total-rebuilds"), "1");
     EXPECT_EQ(Shown(page, "not-understood"), "1");
-    EXPECT_EQ(Shown(page, "total-bytes"), "absent");  // without a document root
+    EXPECT_EQ(Shown(page, "total-bytes"), "absent");        // without a document root
+    EXPECT_EQ(Shown(page, "total-would-block"), "absent");  // nothing in report-only mode
+    EXPECT_EQ(page.find("would-block-by-rule"), std::string::npos);
     EXPECT_NE(page.find("From 2005-12-31 23:00:00 to 2005-12-31 23:03:00"), std::string::npos);
 }
 
@@ -105,6 +107,23 @@ TEST(HtmlReportTest, TopListsAndCost) {
               std::string::npos);
     EXPECT_NE(section("top-files").find("/a.gif</td><td class=\"n\">2<"), std::string::npos);
     EXPECT_NE(section("top-clients").find("10.0.0.9</td><td class=\"n\">1<"), std::string::npos);
+}
+
+TEST(HtmlReportTest, ReportOnlyLogShowsWhatWouldHaveBeenBlocked) {
+    ActivitySummary summary;
+    Feed(summary,
+         {"12/31/05 23:00:00 : Would block /a.gif : Sec-Fetch-Site is cross-site for 10.0.0.1",
+          "12/31/05 23:00:01 : Would block /a.gif : Referrer evil.example is black listed"});
+    BlockedBytes sizes("/nonexistent-root");
+    HtmlReport report(summary, {});
+    report.SetCost(sizes, {}, "/srv", {.bytes = 2048, .requests = 2, .missing = 0});
+    const std::string page = report.Render();
+    EXPECT_EQ(Shown(page, "total-would-block"), "2");
+    EXPECT_EQ(Shown(page, "total-would-block-bytes"), "2048");
+    EXPECT_NE(page.find(": 0 allowed, 0 blocked, 2 would have blocked</title>"), std::string::npos);
+    // Only the would-block table and list hold these counts.
+    EXPECT_NE(page.find("Fetch Metadata (cross-site)</td><td class=\"n\">1<"), std::string::npos);
+    EXPECT_NE(page.find("/a.gif</td><td class=\"n\">2<"), std::string::npos);
 }
 
 TEST(HtmlReportTest, NumbersAndBytesRead) {

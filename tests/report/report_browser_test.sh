@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo's logs, as the browser test leaves them, made into a report and opened in headless
 # Chromium: the page loads without error or blocked fetch, its totals match the logs, its charts
-# have their bars, and a screenshot (report.png) is kept beside the browser test's.
+# have their bars, and a screenshot (report.png) is kept beside the browser test's. Then the same
+# for the sample log of report-only mode (scripts/report-only-sample.sh): its "would have
+# blocked" series, and report-only.png.
 # Exit 77 (skipped) when Chromium is not installed.
 # Usage: report_browser_test.sh PIXWALL_REPORT BROWSER_TEST_FOLDER
 set -uo pipefail
@@ -16,8 +18,20 @@ for log in "${logs[@]}"; do
   [ -s "$log" ] || { echo "FAIL: no log $log (the browser test runs first)"; exit 1; }
 done
 page=$out/report.html
-rm -f "$page" "$out/report.png" "$out/report-dom.html"
+only_log=$out/report-only.log only_page=$out/report-only.html
+rm -f "$page" "$out/report.png" "$out/report-dom.html" "$only_page" "$out/report-only.png"
 "$program" --root "$out/demo/protected" -o "$page" "${logs[@]}" || { echo "FAIL: pixwall-report"; exit 1; }
+# The sample's files, at sizes a site's photos have, for what serving them cost.
+only_root=$out/report-only-root
+rm -rf "$only_root" && mkdir -p "$only_root/images/photos" "$only_root/images/maps"
+for file in photos/harbour-1600.jpg:412000 photos/lighthouse.jpg:236000 \
+            photos/market-hall.jpg:298000 maps/old-town.png:905000 logo.gif:4100; do
+  truncate -s "${file#*:}" "$only_root/images/${file%%:*}"
+done
+# From the folder, so that the page (and its screenshot) names the root as given, not this path.
+"$(dirname "$0")/../../scripts/report-only-sample.sh" "$only_log" &&
+  (cd "$out" && "$program" --root report-only-root -o "$only_page" "$only_log" >/dev/null) ||
+  { echo "FAIL: the report-only sample"; exit 1; }
 
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
@@ -28,21 +42,26 @@ timeout 60 "$chromium" "${flags[@]}" --dump-dom "file://$page" >"$out/report-dom
   2>"$out/report-chromium.log"
 timeout 60 "$chromium" "${flags[@]}" --screenshot="$out/report.png" "file://$page" \
   >>"$out/report-chromium.log" 2>&1
+timeout 60 "$chromium" "${flags[@]}" --dump-dom "file://$only_page" >"$out/report-only-dom.html" \
+  2>>"$out/report-chromium.log"
+timeout 60 "$chromium" "${flags[@]}" --screenshot="$out/report-only.png" "file://$only_page" \
+  >>"$out/report-chromium.log" 2>&1
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 count() { cat "${logs[@]}" | grep -cE "^[0-9/]{8} [0-9:]{8} : $1" || true; }
 shown() {  # the value a total shows, from the page as Chromium loaded it
-  grep -o "id=\"$1\"[^>]*data-value=\"[0-9]*\">[0-9,]*<" "$out/report-dom.html" |
+  grep -o "id=\"$1\"[^>]*data-value=\"[0-9]*\">[0-9,]*<" "$dom" |
     sed -E 's/.*data-value="([0-9]*)">([0-9,]*)</\1 \2/'
 }
 expect_total() {  # expect_total ID VALUE: the value in the data and as text
   local got
   got=$(shown "$1")
   local text
-  text=$(printf "%'d" "$2" 2>/dev/null || echo "$2")
+  text=$(sed -E ':a; s/^([0-9]+)([0-9]{3})/\1,\2/; ta' <<<"$2")  # "2,377", whatever the locale
   if [ "$got" = "$2 $text" ]; then echo "ok: $1 = $2"; else fail "$1: expected '$2 $text', got '$got'"; fi
 }
+dom=$out/report-dom.html
 allowed=$(count "Allowing ")
 blocked=$(count "Blocking ")
 alternates=$(count "Sending alternate resource for ")
@@ -63,6 +82,16 @@ grep -qE 'Uncaught|Refused to|ERR_|Failed to load' "$out/report-chromium.log" &&
   fail "errors while loading: $(grep -E 'Uncaught|Refused to|ERR_|Failed to load' "$out/report-chromium.log" | head -3)"
 [ -s "$out/report.png" ] || fail "no screenshot report.png"
 
-echo "report: $page, screenshot: $out/report.png"
+# The report-only page: its would-block total and series; nothing counted as blocked.
+dom=$out/report-only-dom.html
+expect_total total-would-block "$(grep -c " : Would block " "$only_log")"
+expect_total total-blocked 0
+grep -q '<rect class="would"' "$dom" || fail "the timeline has no would-block bars"
+grep -q 'id="total-would-block-bytes" data-value="[1-9]' "$dom" ||
+  fail "no cost of the requests that would have been blocked"
+grep -q 'forum.hotlinker.example</td>' "$dom" || fail "the hot-linker that would be blocked is not listed"
+[ -s "$out/report-only.png" ] || fail "no screenshot report-only.png"
+
+echo "report: $page, screenshots: $out/report.png, $out/report-only.png"
 [ "$failures" -eq 0 ] || { echo "report browser test: $failures failure(s)"; exit 1; }
 echo "report browser test passed"
