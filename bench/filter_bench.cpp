@@ -1,12 +1,12 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries, alike or varied, that do not match, so each request scans them all, the same
-// request decided from its values without the ISAPI calls, and those calls to the test host
-// alone; the eight list tests of that request, by the old linear scan and by the matchers, side
-// by side; loading a configuration of large lists; one protected request decided by dynamic
-// authorization with N clients admitted, kept in the process or shared by the folder's
-// processes; pages and images from several threads at once, with either kind of table;
-// admitting into a full table; and the memory an admitted client takes. Ends with the ratios of
-// the side-by-side figures.
+// rule list holding N entries, alike or varied, that do not match, so each request scans them
+// all, the same request decided from its values without the ISAPI calls, and those calls to the
+// test host alone; the eight list tests of that request, by the old linear scan and by the
+// matchers, side by side; loading a configuration of large lists, and its memory; one protected
+// request decided by dynamic authorization with N clients admitted, kept in the process or shared
+// by the folder's processes; pages and images from several threads at once, with either kind of
+// table; admitting into a full table; and the memory an admitted client takes. Ends with the
+// ratios of the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 

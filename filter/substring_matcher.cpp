@@ -333,9 +333,10 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
         }
         firsts.push_back(first);
     }
-    // Eight bits a window: about one in sixteen windows that start nothing gets through.
+    // Thirty-two bits a window or more, up to half a megabyte: few windows that start nothing
+    // get through, and the trie's walks from them cost more than the bigger set's lookups.
     unsigned bitsLog2 = 9;
-    while ((std::size_t{1} << bitsLog2) < 8 * (firsts.size() + seconds.size()) && bitsLog2 < 22) {
+    while ((std::size_t{1} << bitsLog2) < 32 * (firsts.size() + seconds.size()) && bitsLog2 < 22) {
         ++bitsLog2;
     }
     windowShift_ = 32 - bitsLog2;
@@ -408,6 +409,8 @@ unsigned SubstringMatcher::ScanWindows(std::string_view first, std::string_view 
             for (std::size_t start = hit == 0 ? 0 : hit - 1; start <= hit; ++start) {
                 std::uint32_t window;
                 std::memcpy(&window, text + start, kWindow);
+                const std::uint32_t bit = window * kWindowHash >> windowShift_;
+                if ((bits[bit / 64] >> bit % 64 & 1) == 0) continue;
                 found |= FragmentsAt(window, text + start, text + size);
             }
             if (found == allLists_) return found;
