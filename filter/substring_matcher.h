@@ -4,10 +4,10 @@
 // pass tells which of them have a fragment in the value. Where the processor can, the pass
 // goes over bytes that start no fragment sixteen at a time.
 //
-// Fragments of a window's length or more are not looked for by the automaton's pass, which steps
-// on nearly every byte once the lists are long and varied, but by their first window: a bit set
-// of their windows' hashes tells the few places where one may start, and the automaton's trie is
-// walked from there. Shorter fragments keep an automaton of their own.
+// Fragments longer than a window of four bytes are not looked for by the automaton's pass, which
+// steps on nearly every byte once the lists are long and varied, but by their first windows: a
+// bit set of the windows' hashes tells the few places where one may start, and the automaton's
+// trie is walked from there. Fragments of a window or less keep an automaton of their own.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +56,7 @@ class SubstringMatcher {
 
   private:
     using Fragments = std::vector<std::pair<std::string_view, std::uint8_t>>;  // with list bits
-    // A fragment's first kWindow bytes, as a word; fragments shorter than that take the automaton.
+    // kWindow bytes of a fragment, as a word; fragments no longer than that take the automaton.
     static constexpr std::size_t kWindow = 4;
     // Values longer than this, rare, take the automaton too: the windows' pass folds the value
     // into a buffer of this size on the stack.
@@ -80,7 +80,7 @@ class SubstringMatcher {
 
     // The automaton of the fragments, sorted, and the tables of its sixteen-byte skip.
     void Build(const Fragments& sorted);
-    // The windows' tables, from the automaton of the fragments of kWindow bytes or more.
+    // The windows' tables, from the automaton of the fragments longer than kWindow bytes.
     void BuildWindows(const Fragments& sorted);
 
     std::uint32_t Next(std::uint32_t node, unsigned char byte) const;
@@ -135,11 +135,11 @@ class SubstringMatcher {
     NibbleTables secondBytes_;
     bool byteClassScan_ = false;  // sixteen bytes at a time, where the processor can
 
-    // The fragments shorter than a window, when the windows are looked for.
+    // The fragments of a window or less, when the windows are looked for.
     std::shared_ptr<const SubstringMatcher> shortFragments_;
     bool windowScan_ = false;
-    // Bit (hash of a window) >> windowShift_ is set for the first window of every fragment: it
-    // lets through a few windows that start none.
+    // Bit (hash of a window) >> windowShift_ is set for the first and the second window of
+    // every fragment: it lets through a few windows that are neither.
     std::vector<std::uint64_t> windowBits_;
     std::uint32_t windowShift_ = 0;
     // The trie's node of each first window, by its hash; node 0: an empty slot.
