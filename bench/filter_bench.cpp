@@ -1,12 +1,12 @@
 // Requests through the module's HttpFilterProc, logging off: one protected request with every
-// rule list holding N entries that do not match, so each request scans them all, the same
-// request decided from its values without the ISAPI calls, and those calls to the test host
-// alone; the eight list tests of that request, by the old linear scan and by the matchers, side
-// by side; loading a configuration of large lists; one protected request decided by dynamic
-// authorization with N clients admitted, kept in the process or shared by the folder's
-// processes; pages and images from several threads at once, with either kind of table;
-// admitting into a full table; and the memory an admitted client takes. Ends with the ratios of
-// the side-by-side figures.
+// rule list holding N entries, alike or varied, that do not match, so each request scans them
+// all, the same request decided from its values without the ISAPI calls, and those calls to the
+// test host alone; the eight list tests of that request, by the old linear scan and by the
+// matchers, side by side; loading a configuration of large lists, and its memory; one protected
+// request decided by dynamic authorization with N clients admitted, kept in the process or shared
+// by the folder's processes; pages and images from several threads at once, with either kind of
+// table; admitting into a full table; and the memory an admitted client takes. Ends with the
+// ratios of the side-by-side figures.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -85,7 +85,7 @@ struct ListFolder {
 };
 
 struct LoadedFilter : ListFolder {
-    explicit LoadedFilter(int entries) : ListFolder(entries) {
+    explicit LoadedFilter(int entries, bool varied = false) : ListFolder(entries, varied) {
         module = std::make_unique<FilterModuleCopy>(folder.Path(), FilterModuleCopy::FileName());
         HTTP_FILTER_VERSION version{};
         module->GetFilterVersion(&version);
@@ -107,7 +107,7 @@ void HoldProtectedRequest(FakeRequest& request) {
 }
 
 void BM_ProtectedRequest(benchmark::State& state) {
-    LoadedFilter filter(static_cast<int>(state.range(0)));
+    LoadedFilter filter(static_cast<int>(state.range(0)), state.range(1) != 0);
     if (!filter.module->Loaded()) {
         state.SkipWithError("module did not load");
         return;
@@ -125,10 +125,8 @@ void BM_ProtectedRequest(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ProtectedRequest)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->ArgsProduct({{10, 100, 1000, 10000}, {0, 1}})
+    ->ArgNames({"", "varied"})
     ->Unit(benchmark::kMicrosecond);
 
 // The configuration of a ListFolder, loaded once per size and kind of entries.
@@ -259,16 +257,25 @@ BENCHMARK(BM_ListTests_Matcher)
     ->ArgNames({"", "varied"})
     ->Unit(benchmark::kMicrosecond);
 
-// Loading a configuration whose nine lists hold 10 000 entries each.
+// Loading a configuration whose nine lists hold 10 000 entries each, alike or varied, and the
+// bytes the heap gives the loaded configuration.
 void BM_ConfigLoad(benchmark::State& state) {
-    ListFolder folder(static_cast<int>(state.range(0)));
+    ListFolder folder(static_cast<int>(state.range(0)), state.range(1) != 0);
     const FilterConfig::Paths paths = FilterConfig::Paths::Find(folder.folder.Path());
+    double bytes = 0;
     for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
         const auto config = FilterConfig::Load(paths);
+        bytes = static_cast<double>(mallinfo2().uordblks - before);
         benchmark::DoNotOptimize(config->IsBlockedType("gif"));
     }
+    state.counters["config_MiB"] = bytes / (1024 * 1024);
 }
-BENCHMARK(BM_ConfigLoad)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConfigLoad)
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->ArgNames({"", "varied"})
+    ->Unit(benchmark::kMillisecond);
 
 // Bytes the heap gives the table per admitted client, over what the addresses' text takes.
 void BM_AdmittedClientMemory(benchmark::State& state) {

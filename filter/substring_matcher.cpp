@@ -1,6 +1,7 @@
 #include "substring_matcher.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
@@ -14,6 +15,43 @@ namespace {
 unsigned char Fold(unsigned char byte) {
     return static_cast<unsigned char>(text::ToLower(static_cast<char>(byte)));
 }
+
+// Multiplied by a window, its high bits hash it.
+constexpr std::uint32_t kWindowHash = 0x9e3779b1u;
+
+// Copies `from` to `to` with A-Z folded to a-z.
+void FoldInto(unsigned char* to, std::string_view from) {
+    const auto* at = reinterpret_cast<const unsigned char*>(from.data());
+    std::size_t left = from.size();
+#if defined(__x86_64__) || defined(_M_X64)
+    // Every x86-64 processor has these.
+    const auto fold16 = [](const unsigned char* bytesAt, unsigned char* foldedAt) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytesAt));
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(foldedAt),
+                         _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8('a' - 'A'))));
+    };
+    if (left >= 16) {
+        for (; left >= 16; left -= 16, at += 16, to += 16) fold16(at, to);
+        // The last bytes in the part's last sixteen, folded again where they overlap.
+        if (left != 0) fold16(at + left - 16, to + left - 16);
+        return;
+    }
+#endif
+    for (; left != 0; --left) *to++ = Fold(*at++);
+}
+
+// Bit i set: a fragment may start at from[i], by its first byte.
+struct ByteStarts {
+    const std::uint32_t* rootNext;
+
+    unsigned operator()(const unsigned char* from) const {
+        unsigned mask = 0;
+        for (unsigned i = 0; i < 16; ++i) mask |= (rootNext[from[i]] != 0 ? 1u : 0u) << i;
+        return mask;
+    }
+};
 
 // Passes over the bytes that start no fragment, four table steps at a time, then one by one:
 // returns the first byte that starts one, or `end`.
@@ -75,6 +113,10 @@ struct BlockSkip {
         return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xffffu;
     }
 
+    __attribute__((target("ssse3"))) unsigned operator()(const unsigned char* from) const {
+        return MayStart(from);
+    }
+
     __attribute__((target("ssse3"))) const unsigned char* operator()(
         const unsigned char* at, const unsigned char* end, const unsigned char* partBegin) const {
         if (end - partBegin < 16) return ByteSkip{rootNext}(at, end, partBegin);
@@ -107,7 +149,7 @@ SubstringMatcher::SubstringMatcher(const std::vector<std::string>& fragments)
 SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::string>*> lists) {
     allLists_ = (1u << std::min(lists.size(), kMaxLists)) - 1;
     // Each fragment with the bit of its list; a fragment in several lists is one node.
-    std::vector<std::pair<std::string_view, std::uint8_t>> sorted;
+    Fragments sorted;
     unsigned bit = 1;
     for (const std::vector<std::string>* fragments : lists) {
         if (bit > allLists_) break;
@@ -122,7 +164,26 @@ SubstringMatcher::SubstringMatcher(std::initializer_list<const std::vector<std::
     }
     if (sorted.empty()) return;
     std::sort(sorted.begin(), sorted.end());
+    Fragments shorter;
+    Fragments longer;
+    for (const auto& fragment : sorted) {
+        (fragment.first.size() <= kWindow ? shorter : longer).push_back(fragment);
+    }
+    if (longer.empty()) {
+        Build(sorted);
+        return;
+    }
+    if (!shorter.empty()) {
+        auto own = std::make_shared<SubstringMatcher>();
+        own->allLists_ = allLists_;
+        own->Build(shorter);
+        shortFragments_ = std::move(own);
+    }
+    Build(longer);
+    BuildWindows(longer);
+}
 
+void SubstringMatcher::Build(const Fragments& sorted) {
     // The trie, built from the sorted fragments: each shares with the one before it the path of
     // their common prefix, so nothing needs to be looked up; children come in byte order.
     struct NewEdge {
@@ -255,6 +316,132 @@ std::uint32_t SubstringMatcher::Step(std::uint32_t node, unsigned char byte) con
     }
 }
 
+void SubstringMatcher::BuildWindows(const Fragments& sorted) {
+    // A fragment's first window, and its second, which the pass tests when the fragment starts
+    // at an odd place.
+    std::vector<WindowNode> firsts;  // a fragment's first window is its neighbours' or greater
+    std::vector<std::uint32_t> seconds;
+    for (const auto& [fragment, list] : sorted) {
+        std::uint32_t second;
+        std::memcpy(&second, fragment.data() + 1, kWindow);
+        seconds.push_back(second);
+        WindowNode first{};
+        std::memcpy(&first.window, fragment.data(), kWindow);
+        if (!firsts.empty() && firsts.back().window == first.window) continue;
+        for (std::size_t at = 0; at < kWindow; ++at) {
+            first.node = Next(first.node, static_cast<unsigned char>(fragment[at]));
+        }
+        firsts.push_back(first);
+    }
+    // Thirty-two bits a window or more, up to half a megabyte: few windows that start nothing
+    // get through, and the trie's walks from them cost more than the bigger set's lookups.
+    unsigned bitsLog2 = 9;
+    while ((std::size_t{1} << bitsLog2) < 32 * (firsts.size() + seconds.size()) && bitsLog2 < 22) {
+        ++bitsLog2;
+    }
+    windowShift_ = 32 - bitsLog2;
+    windowBits_.assign((std::size_t{1} << bitsLog2) / 64, 0);
+    const auto addBit = [&](std::uint32_t window) {
+        const std::uint32_t bit = window * kWindowHash >> windowShift_;
+        windowBits_[bit / 64] |= std::uint64_t{1} << bit % 64;
+    };
+    for (const std::uint32_t second : seconds) addBit(second);
+    unsigned slotsLog2 = 1;
+    while ((std::size_t{1} << slotsLog2) < 2 * firsts.size()) ++slotsLog2;
+    windowNodeShift_ = 32 - slotsLog2;
+    windowNodes_.assign(std::size_t{1} << slotsLog2, WindowNode{0, 0});
+    for (const WindowNode& first : firsts) {
+        addBit(first.window);
+        std::uint32_t slot = first.window * kWindowHash >> windowNodeShift_;
+        while (windowNodes_[slot].node != 0) slot = (slot + 1) % windowNodes_.size();
+        windowNodes_[slot] = first;
+    }
+    windowScan_ = true;
+}
+
+void SubstringMatcher::UseByteSteps() {
+    byteClassScan_ = false;
+    windowScan_ = false;
+    if (shortFragments_) {
+        auto byBytes = std::make_shared<SubstringMatcher>(*shortFragments_);
+        byBytes->UseByteSteps();
+        shortFragments_ = std::move(byBytes);
+    }
+}
+
+template <typename Skip, typename Starts>
+unsigned SubstringMatcher::ScanWindows(std::string_view first, std::string_view second,
+                                       const Skip& skip, const Starts& starts) const {
+    unsigned found = alwaysFound_;
+    const std::size_t size = first.size() + second.size();
+    if (found == allLists_ || size <= kWindow) return found;
+    // With few or alike fragments most values hold no byte that starts one: nothing to fold.
+    const auto startsNone = [&](std::string_view part) {
+        const auto* const begin = reinterpret_cast<const unsigned char*>(part.data());
+        return skip(begin, begin + part.size(), begin) == begin + part.size();
+    };
+    if (startsNone(first) && startsNone(second)) return found;
+    alignas(16) unsigned char text[kWindowedValue + 16];
+    FoldInto(text, first);
+    FoldInto(text + first.size(), second);
+    std::memset(text + size, 0, 16);
+
+    // Every fragment is longer than a window, so one of its first two windows starts at an even
+    // place: only those are tested, and a hit is looked up as a first window there and before.
+    const std::size_t last = size - kWindow;  // the last place where a window starts
+    const std::uint64_t* const bits = windowBits_.data();
+    bool startsBefore = false;  // a fragment may start at the byte before the block
+    for (std::size_t block = 0; block <= last; block += 16) {
+        const unsigned mayStart = starts(text + block);
+        const bool startsHere = mayStart != 0 || startsBefore;
+        startsBefore = (mayStart & 0x8000) != 0;
+        if (!startsHere) continue;
+        unsigned hits = 0;
+        for (unsigned at = 0; at < 16; at += 2) {
+            std::uint32_t window;
+            std::memcpy(&window, text + block + at, kWindow);
+            const std::uint32_t bit = window * kWindowHash >> windowShift_;
+            hits |= static_cast<unsigned>(bits[bit / 64] >> bit % 64 & 1) << at;
+        }
+        if (last - block < 15) hits &= (2u << (last - block)) - 1;
+        for (; hits != 0; hits &= hits - 1) {
+            const std::size_t hit = block + static_cast<unsigned>(__builtin_ctz(hits));
+            for (std::size_t start = hit == 0 ? 0 : hit - 1; start <= hit; ++start) {
+                std::uint32_t window;
+                std::memcpy(&window, text + start, kWindow);
+                const std::uint32_t bit = window * kWindowHash >> windowShift_;
+                if ((bits[bit / 64] >> bit % 64 & 1) == 0) continue;
+                found |= FragmentsAt(window, text + start, text + size);
+            }
+            if (found == allLists_) return found;
+        }
+    }
+    return found;
+}
+
+unsigned SubstringMatcher::FragmentsAt(std::uint32_t window, const unsigned char* at,
+                                       const unsigned char* end) const {
+    for (std::uint32_t slot = window * kWindowHash >> windowNodeShift_;;
+         slot = (slot + 1) % windowNodes_.size()) {
+        const WindowNode& first = windowNodes_[slot];
+        if (first.node == 0) return 0;
+        if (first.window != window) continue;
+        // Down the trie from the window's node: few edges are left there.
+        std::uint32_t node = first.node;
+        unsigned lists = nodes_[node].lists;
+        for (const unsigned char* next = at + kWindow; next != end && lists != allLists_; ++next) {
+            node = Next(node, *next);
+            if (node == 0) break;
+            lists |= nodes_[node].lists;
+        }
+        return lists;
+    }
+}
+
+unsigned SubstringMatcher::WindowsByBytes(std::string_view first, std::string_view second) const {
+    return ScanWindows(first, second, ByteSkip{rootNext_}, ByteStarts{rootNext_});
+}
+
 template <typename Skip>
 unsigned SubstringMatcher::Scan(std::string_view first, std::string_view second,
                                 const Skip& skip) const {
@@ -298,8 +485,19 @@ __attribute__((target("ssse3"), flatten)) unsigned SubstringMatcher::ListsInByBl
                 BlockSkip{rootNext_, firstBytes_.low, firstBytes_.high, secondBytes_.low,
                           secondBytes_.high});
 }
+
+__attribute__((target("ssse3"), flatten)) unsigned SubstringMatcher::WindowsByBlocks(
+    std::string_view first, std::string_view second) const {
+    const BlockSkip skip{rootNext_, firstBytes_.low, firstBytes_.high, secondBytes_.low,
+                         secondBytes_.high};
+    return ScanWindows(first, second, skip, skip);
+}
 #else
 unsigned SubstringMatcher::ListsInByBlocks(std::string_view first, std::string_view second) const {
     return ListsInByBytes(first, second);
+}
+
+unsigned SubstringMatcher::WindowsByBlocks(std::string_view first, std::string_view second) const {
+    return WindowsByBytes(first, second);
 }
 #endif

@@ -3,10 +3,16 @@
 // built once, when a rule list is loaded). Several lists can share one automaton, so that one
 // pass tells which of them have a fragment in the value. Where the processor can, the pass
 // goes over bytes that start no fragment sixteen at a time.
+//
+// Fragments longer than a window of four bytes are not looked for by the automaton's pass, which
+// steps on nearly every byte once the lists are long and varied, but by their first windows: a
+// bit set of the windows' hashes tells the few places where one may start, and the automaton's
+// trie is walked from there. Fragments of a window or less keep an automaton of their own.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,14 +36,32 @@ class SubstringMatcher {
     // The lists of which some fragment occurs in `first` immediately followed by `second`, as
     // bits; the scan stops once every list has been found.
     unsigned ListsIn(std::string_view first, std::string_view second = {}) const {
-        return byteClassScan_ ? ListsInByBlocks(first, second) : ListsInByBytes(first, second);
+        unsigned found = 0;
+        if (shortFragments_) {
+            found = shortFragments_->ListsIn(first, second);
+            if (found == allLists_) return found;
+        }
+        if (windowScan_ && first.size() + second.size() <= kWindowedValue) {
+            return found | (byteClassScan_ ? WindowsByBlocks(first, second)
+                                           : WindowsByBytes(first, second));
+        }
+        return found | (byteClassScan_ ? ListsInByBlocks(first, second)
+                                       : ListsInByBytes(first, second));
     }
 
-    // Passes over bytes that start no fragment one table step at a time even where the processor
-    // could take sixteen at once; tests use it to check both ways answer alike.
-    void UseByteSteps() { byteClassScan_ = false; }
+    // Runs the automaton over every fragment and passes over bytes that start no fragment one
+    // table step at a time, even where the windows or the processor could do better; tests use
+    // it to check that the ways answer alike.
+    void UseByteSteps();
 
   private:
+    using Fragments = std::vector<std::pair<std::string_view, std::uint8_t>>;  // with list bits
+    // kWindow bytes of a fragment, as a word; fragments no longer than that take the automaton.
+    static constexpr std::size_t kWindow = 4;
+    // Values longer than this, rare, take the automaton too: the windows' pass folds the value
+    // into a buffer of this size on the stack.
+    static constexpr std::size_t kWindowedValue = 1024;
+
     static constexpr std::uint32_t kNoRow = ~std::uint32_t{0};
     // A node with this many edges gets a row of moves: a search of its edges, and of its
     // fallbacks', would cost more than the row's lookup.
@@ -54,6 +78,11 @@ class SubstringMatcher {
         std::uint32_t to;
     };
 
+    // The automaton of the fragments, sorted, and the tables of its sixteen-byte skip.
+    void Build(const Fragments& sorted);
+    // The windows' tables, from the automaton of the fragments longer than kWindow bytes.
+    void BuildWindows(const Fragments& sorted);
+
     std::uint32_t Next(std::uint32_t node, unsigned char byte) const;
     // The node after `node` on the value's byte `byte`, following fallbacks where it must.
     std::uint32_t Step(std::uint32_t node, unsigned char byte) const;
@@ -61,6 +90,16 @@ class SubstringMatcher {
     unsigned Scan(std::string_view first, std::string_view second, const Skip& skip) const;
     unsigned ListsInByBytes(std::string_view first, std::string_view second) const;
     unsigned ListsInByBlocks(std::string_view first, std::string_view second) const;
+    // The windows' pass: `skip` passes over bytes that start no fragment, as in the automaton's
+    // pass; `starts` tells where in sixteen folded bytes a fragment may start.
+    template <typename Skip, typename Starts>
+    unsigned ScanWindows(std::string_view first, std::string_view second, const Skip& skip,
+                         const Starts& starts) const;
+    unsigned WindowsByBytes(std::string_view first, std::string_view second) const;
+    unsigned WindowsByBlocks(std::string_view first, std::string_view second) const;
+    // The lists of the fragments that start at `at`, whose first window is `window`.
+    unsigned FragmentsAt(std::uint32_t window, const unsigned char* at,
+                         const unsigned char* end) const;
 
     unsigned allLists_ = 0;
     unsigned alwaysFound_ = 0;  // the lists holding the empty fragment
@@ -95,4 +134,19 @@ class SubstringMatcher {
     NibbleTables firstBytes_;
     NibbleTables secondBytes_;
     bool byteClassScan_ = false;  // sixteen bytes at a time, where the processor can
+
+    // The fragments of a window or less, when the windows are looked for.
+    std::shared_ptr<const SubstringMatcher> shortFragments_;
+    bool windowScan_ = false;
+    // Bit (hash of a window) >> windowShift_ is set for the first and the second window of
+    // every fragment: it lets through a few windows that are neither.
+    std::vector<std::uint64_t> windowBits_;
+    std::uint32_t windowShift_ = 0;
+    // The trie's node of each first window, by its hash; node 0: an empty slot.
+    struct WindowNode {
+        std::uint32_t window;
+        std::uint32_t node;
+    };
+    std::vector<WindowNode> windowNodes_;
+    std::uint32_t windowNodeShift_ = 0;
 };
