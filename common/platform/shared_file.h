@@ -1,6 +1,6 @@
 // Files that others may read and write while this process has them open: the activity log,
 // the rule lists and the stand-in's profile files. No handle outlives a call, except the reader
-// that the caller closes.
+// that the caller closes and the log's AppendFile.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,28 @@
 
 namespace platform {
 
-// Appends text and one line end (CR LF) to the file, creating it if needed; others may read and
-// write it meanwhile. The file's length after the write, or nothing when it cannot be opened.
-std::optional<std::int64_t> AppendLine(const std::string& path, std::string_view text);
+// A file kept open for appending, others free to read, write, move and delete it meanwhile. Each
+// Append first checks that the path still names the file held (stat against the identity taken
+// at opening): when it was moved, deleted or replaced, the path is opened (created) anew. The
+// text goes out in one write at the end of the file, so lines that several processes append
+// never interleave, and nothing is buffered in the process.
+class AppendFile {
+  public:
+    AppendFile() = default;
+    ~AppendFile() { Close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // The file's length after the text, as far as this process saw it; nothing when the file
+    // cannot be opened or written.
+    std::optional<std::int64_t> Append(const std::string& path, std::string_view text);
+    void Close();
+
+  private:
+    std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE on Windows
+    std::uint64_t volume_ = 0;
+    std::uint64_t index_ = 0;
+};
 
 // Creates the file if it does not exist, or opens it for writing if it does, and closes it.
 bool TouchFile(const std::string& path);
