@@ -12,24 +12,31 @@
 namespace platform {
 
 // A file kept open for appending, others free to read, write, move and delete it meanwhile. Each
-// Append first checks that the path still names the file held (stat against the identity taken
-// at opening): when it was moved, deleted or replaced, the path is opened (created) anew. The
-// text goes out in one write at the end of the file, so lines that several processes append
-// never interleave, and nothing is buffered in the process.
+// Append first makes sure that the path still names the file held: when it was moved, deleted or
+// replaced, the path is opened (created) anew. Linux queues a note of every move or unlink of the
+// file held before the mover's call returns (inotify), and an empty queue is cheaper to read than
+// the path is to look up; without one, and elsewhere, the path's identity is compared. The text
+// goes out in one write at the end of the file, so what several processes append never
+// interleaves, and nothing waits in the process.
 class AppendFile {
   public:
     AppendFile() = default;
-    ~AppendFile() { Close(); }
+    ~AppendFile();
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;
 
-    // The file's length after the text, as far as this process saw it; nothing when the file
-    // cannot be opened or written.
+    // The file's length after the text; nothing when the file cannot be opened or written.
     std::optional<std::int64_t> Append(const std::string& path, std::string_view text);
+    // Lets the file go; the next Append opens the path.
     void Close();
 
   private:
-    std::intptr_t handle_ = -1;  // a descriptor, or a HANDLE on Windows
+    bool Holds(const std::string& path);
+    bool Open(const std::string& path);
+
+    std::intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
+    std::intptr_t changes_ = -1;  // Linux: the inotify queue, kept while this object lives
+    std::intptr_t watch_ = -1;    // its watch on handle_'s file
     std::uint64_t volume_ = 0;
     std::uint64_t index_ = 0;
 };

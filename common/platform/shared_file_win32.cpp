@@ -14,45 +14,58 @@ std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) |
 
 }  // namespace
 
-std::optional<std::int64_t> AppendFile::Append(const std::string& path, std::string_view text) {
-    // The path's identity without holding it: a file deleted while others hold it refuses
+bool AppendFile::Holds(const std::string& path) {
+    if (handle_ == -1) return false;
+    // The path's identity without holding it; a file deleted while others hold it refuses
     // even this, and counts as gone.
-    BY_HANDLE_FILE_INFORMATION named{};
     HANDLE probe = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool exists = false;
-    if (probe != INVALID_HANDLE_VALUE) {
-        exists = GetFileInformationByHandle(probe, &named) != 0;
-        CloseHandle(probe);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION named{};
+    const bool same = GetFileInformationByHandle(probe, &named) &&
+                      named.dwVolumeSerialNumber == volume_ &&
+                      Join(named.nFileIndexHigh, named.nFileIndexLow) == index_;
+    CloseHandle(probe);
+    return same;
+}
+
+bool AppendFile::Open(const std::string& path) {
+    // Appending only: every write lands at the end, whoever else appends.
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShareAll,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION held{};
+    if (!GetFileInformationByHandle(file, &held)) {
+        CloseHandle(file);
+        return false;
     }
-    if (handle_ != -1 && !(exists && named.dwVolumeSerialNumber == volume_ &&
-                           Join(named.nFileIndexHigh, named.nFileIndexLow) == index_)) {
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    volume_ = held.dwVolumeSerialNumber;
+    index_ = Join(held.nFileIndexHigh, held.nFileIndexLow);
+    return true;
+}
+
+std::optional<std::int64_t> AppendFile::Append(const std::string& path, std::string_view text) {
+    if (!Holds(path)) {
         Close();
+        if (!Open(path)) return std::nullopt;
     }
-    if (handle_ == -1) {
-        // Appending only: every write lands at the end, whoever else appends.
-        HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                  kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-        if (!GetFileInformationByHandle(file, &named)) {
-            CloseHandle(file);
-            return std::nullopt;
-        }
-        handle_ = reinterpret_cast<std::intptr_t>(file);
-        volume_ = named.dwVolumeSerialNumber;
-        index_ = Join(named.nFileIndexHigh, named.nFileIndexLow);
-    }
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
     for (std::size_t done = 0; done < text.size();) {
         DWORD wrote = 0;
-        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), text.data() + done,
-                       static_cast<DWORD>(text.size() - done), &wrote, nullptr) ||
+        if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &wrote,
+                       nullptr) ||
             wrote == 0) {
             return std::nullopt;
         }
         done += wrote;
     }
-    return static_cast<std::int64_t>(Join(named.nFileSizeHigh, named.nFileSizeLow) + text.size());
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file, &length)) return std::nullopt;
+    return static_cast<std::int64_t>(length.QuadPart);
 }
+
+AppendFile::~AppendFile() { Close(); }
 
 void AppendFile::Close() {
     if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
