@@ -69,7 +69,8 @@ void ActivityLog::AppendText(std::string_view text) {
     // Messages carry request values: a line end in one would start a forged line of the log,
     // and other control bytes (escape sequences, bell) act on the terminal of whoever reads it.
     while (!text.empty()) {
-        const auto control = std::find_if(text.begin(), text.end(), text::IsControlByte);
+        const auto control =
+            std::find_if(text.begin(), text.end(), [](char c) { return text::IsControlByte(c); });
         const auto plain = static_cast<std::size_t>(control - text.begin());
         pending_.append(text.data(), plain);
         if (plain == text.size()) break;

@@ -76,8 +76,8 @@ TEST_F(ActivityLogTest, FileChangedBetweenTwoLines) {
     const struct {
         const char* name;
         std::function<void()> change;
-        std::vector<std::string> log;    // pixwall.log's messages afterwards
-        const char* elsewhere;           // the file holding the first line, if not pixwall.log
+        std::vector<std::string> log;  // pixwall.log's messages afterwards
+        const char* elsewhere;         // the file holding the first line, if not pixwall.log
     } cases[] = {
         {"Read", [&] { folder.Read("pixwall.log"); }, {"first", "second"}, nullptr},
         {"Moved", [&] { std::rename(path.c_str(), folder.PathOf("moved.log").c_str()); },
@@ -112,7 +112,9 @@ TEST_F(ActivityLogTest, TwoWritersKeepTheirLinesWholeAndInOrder) {
     auto writer = [&](char name) {
         ActivityLog own;
         own.Configure(folder.PathOf("pixwall.log"), 1 << 30);
-        for (int i = 0; i < kLines; ++i) own.Write(std::string(1, name) + std::to_string(i) + filler);
+        for (int i = 0; i < kLines; ++i) {
+            own.Write(std::string(1, name) + std::to_string(i) + filler);
+        }
     };
     std::thread a(writer, 'a');
     std::thread b(writer, 'b');
