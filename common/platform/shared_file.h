@@ -15,9 +15,9 @@ namespace platform {
 // Append first makes sure that the path still names the file held: when it was moved, deleted or
 // replaced, the path is opened (created) anew. Linux queues a note of every move or unlink of the
 // file held before the mover's call returns (inotify), and an empty queue is cheaper to read than
-// the path is to look up; without one, and elsewhere, the path's identity is compared. The text
-// goes out in one write at the end of the file, so what several processes append never
-// interleaves, and nothing waits in the process.
+// the path is to look up; without one the path's identity is compared. Windows opens the file for
+// each Append (see there). The text goes out in one write at the end of the file, so what several
+// processes append never interleaves, and nothing waits in the process.
 class AppendFile {
   public:
     AppendFile() = default;
@@ -35,10 +35,12 @@ class AppendFile {
     bool Open(const std::string& path);
 
     std::intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
-    std::intptr_t changes_ = -1;  // Linux: the inotify queue, kept while this object lives
-    std::intptr_t watch_ = -1;    // its watch on handle_'s file
+    // POSIX: the identity of handle_'s file; Linux: the inotify queue, kept while this object
+    // lives, and its watch on that file.
     std::uint64_t volume_ = 0;
     std::uint64_t index_ = 0;
+    std::intptr_t changes_ = -1;
+    std::intptr_t watch_ = -1;
 };
 
 // Creates the file if it does not exist, or opens it for writing if it does, and closes it.

@@ -10,59 +10,35 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
-
 }  // namespace
-
-bool AppendFile::Holds(const std::string& path) {
-    if (handle_ == -1) return false;
-    // The path's identity without holding it; a file deleted while others hold it refuses
-    // even this, and counts as gone.
-    HANDLE probe = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION named{};
-    const bool same = GetFileInformationByHandle(probe, &named) &&
-                      named.dwVolumeSerialNumber == volume_ &&
-                      Join(named.nFileIndexHigh, named.nFileIndexLow) == index_;
-    CloseHandle(probe);
-    return same;
-}
 
 bool AppendFile::Open(const std::string& path) {
     // Appending only: every write lands at the end, whoever else appends.
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShareAll,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION held{};
-    if (!GetFileInformationByHandle(file, &held)) {
-        CloseHandle(file);
-        return false;
-    }
     handle_ = reinterpret_cast<std::intptr_t>(file);
-    volume_ = held.dwVolumeSerialNumber;
-    index_ = Join(held.nFileIndexHigh, held.nFileIndexLow);
     return true;
 }
 
 std::optional<std::int64_t> AppendFile::Append(const std::string& path, std::string_view text) {
-    if (!Holds(path)) {
-        Close();
-        if (!Open(path)) return std::nullopt;
-    }
+    // Opened for each write: a file deleted while a handle is open keeps its name until the
+    // last handle closes (before Windows 10's newer semantics, and in Wine), so none is kept.
+    if (!Open(path)) return std::nullopt;
     const HANDLE file = reinterpret_cast<HANDLE>(handle_);
-    for (std::size_t done = 0; done < text.size();) {
-        DWORD wrote = 0;
+    std::optional<std::int64_t> length;
+    std::size_t done = 0;
+    for (DWORD wrote = 0; done < text.size(); done += wrote) {
         if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &wrote,
                        nullptr) ||
             wrote == 0) {
-            return std::nullopt;
+            break;
         }
-        done += wrote;
     }
-    LARGE_INTEGER length{};
-    if (!GetFileSizeEx(file, &length)) return std::nullopt;
-    return static_cast<std::int64_t>(length.QuadPart);
+    LARGE_INTEGER size{};
+    if (done == text.size() && GetFileSizeEx(file, &size)) length = size.QuadPart;
+    Close();
+    return length;
 }
 
 AppendFile::~AppendFile() { Close(); }
