@@ -12,8 +12,9 @@
 # Single runs of a few seconds differ by several per cent from one to the next on a small machine,
 # more than the difference between the two nginx set-ups; so the module and valid_referers, logging
 # off, are also compared in ROUNDS rounds (default 5) that alternate them, and the median of the
-# rounds' ratios is printed.
-# Usage: bench/host_bench.sh [SECONDS_PER_CASE]   (default 10)
+# rounds' ratios is printed. So is the module with the filter's log on against the same module with
+# it off (nginx's access log off in both), for the log's own cost.
+# Usage: bench/host_bench.sh [SECONDS_PER_CASE]   (default 10); ROUNDS_ONLY=1 skips the single runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 duration=${1:-10}
@@ -70,14 +71,40 @@ wait_for_port() {
   return 1
 }
 
-# Ports: a block of six, checked to be free.
+# Ports: a block of seven, checked to be free.
 base=$((12000 + RANDOM % 18000))  # below the ephemeral ports wrk uses
-for p in $(seq "$base" $((base + 5))); do
+for p in $(seq "$base" $((base + 6))); do
   if (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then echo "port $p is taken; run again" >&2; exit 1; fi
 done
 host_plain=$base host_off=$((base + 1)) host_on=$((base + 2))
 nginx_plain=$((base + 3)) nginx_referer=$((base + 4)) nginx_pixwall=$((base + 5))
+nginx_pixwall_log=$((base + 6))
 
+# start_nginx LOGGING: nginx with its three servers, its access log and the filter's log on or off.
+start_nginx() {
+  local log_setting=off
+  [ "$1" = off ] || log_setting="$work/access.log"
+  sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
+      -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#$log_setting#g" \
+      -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-$1/pixwall.so#g" \
+      -e "s#@PIXWALL_LOG_PORT@#$nginx_pixwall_log#g" -e "s#@FILTER_ON@#$work/filter-on/pixwall.so#g" \
+      -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
+      bench/nginx.conf >"$work/nginx.conf"
+  nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
+  pids+=($!)
+  wait_for_port "$nginx_plain"
+  wait_for_port "$nginx_referer"
+  wait_for_port "$nginx_pixwall"
+  wait_for_port "$nginx_pixwall_log"
+}
+
+results=$work/results.md
+{
+  echo "| server | case | logging | requests/s | p50 | p75 | p90 | p99 | non-2xx/3xx |"
+  echo "|---|---|---|---:|---:|---:|---:|---:|---:|"
+} >"$results"
+
+if [ -z "${ROUNDS_ONLY:-}" ]; then
 build/linux/host/pixwall-host --threads 2 \
   --site "$root" --name localhost --port "$host_plain" \
   --site "$root" --name localhost --port "$host_off" --filter "$work/filter-off/pixwall.so" \
@@ -85,12 +112,7 @@ build/linux/host/pixwall-host --threads 2 \
   >"$work/host.log" 2>&1 &
 pids+=($!)
 for p in "$host_plain" "$host_off" "$host_on"; do wait_for_port "$p"; done
-
-results=$work/results.md
-{
-  echo "| server | case | logging | requests/s | p50 | p75 | p90 | p99 | non-2xx/3xx |"
-  echo "|---|---|---|---:|---:|---:|---:|---:|---:|"
-} >"$results"
+fi
 
 # run SERVER CASE LOGGING PORT REFERER EXPECTED_STATUS
 run() {
@@ -116,6 +138,7 @@ run() {
 }
 
 echo "wrk: ${duration}s per case, $connections connections, $wrk_threads threads, loopback"
+if [ -z "${ROUNDS_ONLY:-}" ]; then
 run pixwall-host "no filter" "-" "$host_plain" "" 200
 run pixwall-host "allowed (referrer of own site)" off "$host_off" "http://localhost/index.html" 200
 run pixwall-host "blocked, redirect" off "$host_off" "http://leech.example/page.html" 302
@@ -123,22 +146,6 @@ run pixwall-host "allowed (referrer of own site)" on "$host_on" "http://localhos
 run pixwall-host "blocked, redirect" on "$host_on" "http://leech.example/page.html" 302
 cleanup
 pids=()
-
-# start_nginx LOGGING: nginx with its three servers, its access log and the filter's log on or off.
-start_nginx() {
-  local log_setting=off
-  [ "$1" = off ] || log_setting="$work/access.log"
-  sed -e "s#@DIR@#$work#g" -e "s#@ROOT@#$root#g" -e "s#@PLAIN_PORT@#$nginx_plain#g" \
-      -e "s#@REFERER_PORT@#$nginx_referer#g" -e "s#@ACCESS_LOG@#$log_setting#g" \
-      -e "s#@PIXWALL_PORT@#$nginx_pixwall#g" -e "s#@FILTER@#$work/filter-$1/pixwall.so#g" \
-      -e "s#@MODULE@#$(pwd)/build/linux/nginx/ngx_http_pixwall_module.so#g" \
-      bench/nginx.conf >"$work/nginx.conf"
-  nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
-  pids+=($!)
-  wait_for_port "$nginx_plain"
-  wait_for_port "$nginx_referer"
-  wait_for_port "$nginx_pixwall"
-}
 
 for access_log in off on; do
   start_nginx "$access_log"
@@ -150,6 +157,7 @@ for access_log in off on; do
   cleanup
   pids=()
 done
+fi
 
 # rps PORT REFERER: requests per second of one wrk run.
 rps() {
@@ -161,26 +169,39 @@ rps() {
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 rounds=${ROUNDS:-5}
-start_nginx off
-echo
-echo "nginx+pixwall / nginx with valid_referers, logging off, $rounds rounds of ${duration}s each:"
-for name in allowed redirect; do
-  referer=http://localhost/index.html
-  [ "$name" = allowed ] || referer=http://leech.example/page.html
-  ratios=()
-  for round in $(seq 1 "$rounds"); do
-    # The order alternates, so that a drift of the machine weighs on both alike.
-    if [ $((round % 2)) -eq 1 ]; then
-      module=$(rps "$nginx_pixwall" "$referer") referers=$(rps "$nginx_referer" "$referer")
-    else
-      referers=$(rps "$nginx_referer" "$referer") module=$(rps "$nginx_pixwall" "$referer")
-    fi
-    ratio=$(awk -v a="$module" -v b="$referers" 'BEGIN {printf "%.3f", a / b}')
-    ratios+=("$ratio")
-    echo "  $name, round $round: module $module/s, valid_referers $referers/s, ratio $ratio"
+# compare LABEL PORT_A NAME_A PORT_B NAME_B: the median over the rounds of A's rate over B's.
+compare() {
+  local label=$1 port_a=$2 name_a=$3 port_b=$4 name_b=$5 name referer round a b ratio ratios
+  echo
+  echo "$label, $rounds rounds of ${duration}s each:"
+  for name in allowed redirect; do
+    referer=http://localhost/index.html
+    [ "$name" = allowed ] || referer=http://leech.example/page.html
+    ratios=()
+    for round in $(seq 1 "$rounds"); do
+      # The order alternates, so that a drift of the machine weighs on both alike.
+      if [ $((round % 2)) -eq 1 ]; then
+        a=$(rps "$port_a" "$referer") b=$(rps "$port_b" "$referer")
+      else
+        b=$(rps "$port_b" "$referer") a=$(rps "$port_a" "$referer")
+      fi
+      ratio=$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.3f", a / b}')
+      ratios+=("$ratio")
+      echo "  $name, round $round: $name_a $a/s, $name_b $b/s, ratio $ratio"
+    done
+    echo "  $label, $name: median ratio $(printf '%s\n' "${ratios[@]}" | median)" \
+      "(range $(printf '%s\n' "${ratios[@]}" | sort -g | sed -n '1p;$p' | paste -sd-))" |
+      tee -a "$results.rounds"
   done
-  echo "  $name: median ratio $(printf '%s\n' "${ratios[@]}" | median)" | tee -a "$results.rounds"
-done
+}
+
+start_nginx off
+echo "load: $(uptime)"
+compare "nginx+pixwall / nginx with valid_referers, logging off" \
+  "$nginx_pixwall" module "$nginx_referer" valid_referers
+compare "nginx+pixwall, the filter's log on / off" \
+  "$nginx_pixwall_log" "log on" "$nginx_pixwall" "log off"
+echo "load: $(uptime)"
 cleanup
 pids=()
 

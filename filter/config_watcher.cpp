@@ -1,6 +1,7 @@
 #include "config_watcher.h"
 
 #include <cstring>
+#include <string>
 
 #include "activity_log.h"
 #include "filter_config.h"
@@ -21,7 +22,9 @@ bool ConfigWatcher::Start(const std::string& folder) {
     const int error =
         changes_->Start(folder, FilterConfig::FileNames(), [this] { changed_.store(true); });
     if (error == 0) return true;
-    if (log_) log_->Writef(log_messages::kWatcherError, error, std::strerror(error));
+    if (log_) {
+        log_->Write({{log_messages::kWatcherError, std::to_string(error), std::strerror(error)}});
+    }
     return false;
 }
 

@@ -167,29 +167,33 @@ DWORD HotlinkFilter::Apply(const Verdict& verdict, const RequestFacts& facts,
         }
         return SF_STATUS_REQ_NEXT_NOTIFICATION;
     }
-    // The decision's line comes before the answer's own.
-    if (verdict.message && log_ && log_->IsOn()) {
-        const std::string url(facts.url);
-        if (verdict.value) {
-            log_->Writef(verdict.message, url.c_str(), std::string(*verdict.value).c_str());
-        } else {
-            log_->Writef(verdict.message, url.c_str());
+    // The decision's line comes before the answer's own, in the same write.
+    const bool block = verdict.outcome == Verdict::Outcome::kBlock;
+    if (log_ && log_->IsOn()) {
+        const ActivityLog::Line decision{verdict.message, facts.url, verdict.value.value_or("")};
+        const ActivityLog::Line sending{log_messages::kSendingAlternate, facts.url};
+        const bool sends = block && !verdict.alternateUrl.empty();
+        if (verdict.message && sends) {
+            log_->Write({decision, sending});
+        } else if (verdict.message) {
+            log_->Write({decision});
+        } else if (sends) {
+            log_->Write({sending});
         }
     }
-    if (verdict.outcome == Verdict::Outcome::kBlock) {
-        return SendBlockResponse(context, facts.url, verdict.alternateUrl);
+    if (block) {
+        return SendBlockResponse(context, verdict.alternateUrl);
     }
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
 }
 
-DWORD HotlinkFilter::SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view url,
+DWORD HotlinkFilter::SendBlockResponse(HTTP_FILTER_CONTEXT* context,
                                        std::string_view alternateUrl) {
     if (alternateUrl.empty()) {
         context->ServerSupportFunction(context, SF_REQ_SEND_RESPONSE_HEADER,
                                        const_cast<char*>("404 Not Found"), 0, 0);
         return SF_STATUS_REQ_FINISHED;
     }
-    if (log_) log_->Writef(log_messages::kSendingAlternate, std::string(url).c_str());
     context->AddResponseHeaders(context, const_cast<char*>("Expires: 0\n"), 0);
     std::string location = "Location: ";
     location.append(alternateUrl).append("\n");

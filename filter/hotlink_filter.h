@@ -45,8 +45,7 @@ class HotlinkFilter {
 
     // Answers a blocked request with a redirect to the alternate, or "404 Not Found" when there
     // is none.
-    DWORD SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view url,
-                            std::string_view alternateUrl);
+    DWORD SendBlockResponse(HTTP_FILTER_CONTEXT* context, std::string_view alternateUrl);
 
     // For tests.
     Admissions* LocalAdmissions() const { return localAdmissions_.get(); }

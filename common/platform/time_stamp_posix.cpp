@@ -5,8 +5,7 @@
 namespace platform {
 
 // glibc's "%c" differs from the Windows runtime's, so the same text is spelled out.
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
+std::string LocalTimeStamp(std::time_t now) {
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) return {};
     char text[128];

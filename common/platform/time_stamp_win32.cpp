@@ -5,8 +5,7 @@
 namespace platform {
 
 // The C runtime's "%c" in the "C" locale gives the two-digit date and 24-hour time.
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
+std::string LocalTimeStamp(std::time_t now) {
     const std::tm* local = std::localtime(&now);  // per-thread buffer in the Windows runtime
     if (local == nullptr) return {};
     char text[128];

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <regex>
+#include <thread>
 
 #include "platform/paths.h"
 #include "temp_folder.h"
@@ -28,18 +31,96 @@ TEST_F(ActivityLogTest, LineIsTimeStampSeparatorMessageAndCrLf) {
 
 TEST_F(ActivityLogTest, OffWritesNothing) {
     log.Write("x");
-    log.Writef("%s", "y");
+    log.Write({{"%s", "y"}});
     On(50000);
     log.Configure("", 50000);
     log.Write("z");
     EXPECT_FALSE(folder.Exists("pixwall.log"));
 }
 
-TEST_F(ActivityLogTest, FormattedArgumentsStayUnchanged) {
+TEST_F(ActivityLogTest, FormatsTakeTheValuesAsTheyAre) {
     On(50000);
-    log.Writef("Blocking %s : Url is black listed", "/a%20b%s%n.gif");
-    EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")),
-              std::vector<std::string>{"Blocking /a%20b%s%n.gif : Url is black listed"});
+    const struct {
+        const char* name;
+        ActivityLog::Line line;
+        const char* logged;
+    } cases[] = {
+        {"ValueWithConversions", {"Blocking %s : Url is black listed", "/a%20b%s%n.gif"},
+         "Blocking /a%20b%s%n.gif : Url is black listed"},
+        {"TwoValues", {"Blocking %s : Referrer %s is black listed", "/a.gif", "http://x/"},
+         "Blocking /a.gif : Referrer http://x/ is black listed"},
+        {"NumberAndText", {"Error: %d %s.", "2", "No such file"}, "Error: 2 No such file."},
+        {"PercentSign", {"100%% %s", "done"}, "100% done"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Write({c.line});
+        EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")).back(), c.logged);
+    }
+}
+
+// The file stays open between lines; whatever happens to it meanwhile, the next line goes where
+// the path now points.
+TEST_F(ActivityLogTest, FileChangedBetweenTwoLines) {
+    const std::string path = folder.PathOf("pixwall.log");
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::vector<std::string> log;  // pixwall.log's messages afterwards
+        const char* elsewhere;         // the file holding the first line, if not pixwall.log
+    } cases[] = {
+        {"Read", [&] { folder.Read("pixwall.log"); }, {"first", "second"}, nullptr},
+        {"Moved", [&] { std::rename(path.c_str(), folder.PathOf("moved.log").c_str()); },
+         {"second"}, "moved.log"},
+        {"Deleted", [&] { folder.Remove("pixwall.log"); }, {"second"}, nullptr},
+        {"RotatedByAnotherProcess",
+         [&] {
+             ActivityLog other;
+             other.Configure(path, 0);
+             other.Write("other");
+         },
+         {"second"}, "pixwall.1.log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.Remove("pixwall.log");
+        On(50000);
+        log.Write("first");
+        c.change();
+        log.Write("second");
+        EXPECT_EQ(LogMessages(folder.Lines("pixwall.log")), c.log);
+        if (c.elsewhere) {
+            EXPECT_EQ(LogMessages(folder.Lines(c.elsewhere)).front(), "first");
+        }
+    }
+}
+
+// Two logs on one file stand for two processes: each has its own open file.
+TEST_F(ActivityLogTest, TwoWritersKeepTheirLinesWholeAndInOrder) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Wine makes an append-only write two steps (the end, then the write)";
+#endif
+    constexpr int kLines = 2000;
+    const std::string filler(300, 'x');
+    auto writer = [&](char name) {
+        ActivityLog own;
+        own.Configure(folder.PathOf("pixwall.log"), 1 << 30);
+        for (int i = 0; i < kLines; ++i) {
+            own.Write(std::string(1, name) + std::to_string(i) + filler);
+        }
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    a.join();
+    b.join();
+    int next[2] = {0, 0};
+    for (const std::string& message : LogMessages(folder.Lines("pixwall.log"))) {
+        const int who = message[0] - 'a';
+        ASSERT_TRUE(who == 0 || who == 1) << message;
+        EXPECT_EQ(message, std::string(1, message[0]) + std::to_string(next[who]++) + filler);
+    }
+    EXPECT_EQ(next[0], kLines);
+    EXPECT_EQ(next[1], kLines);
 }
 
 TEST_F(ActivityLogTest, ControlBytesInAMessageAreEscaped) {
