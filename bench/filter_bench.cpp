@@ -454,6 +454,35 @@ void BM_Throughput(benchmark::State& state) {
 }
 BENCHMARK(BM_Throughput)->Arg(0)->Arg(1)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
+// The protected request of BM_ProtectedRequest, logging off, from one and from two threads at
+// once through one loaded module: wall time per request on two threads over one shows whatever
+// makes the cores wait on each other (0.5 when they never do).
+void BM_ProtectedRequestThreads(benchmark::State& state) {
+    static std::mutex setUp;
+    static std::unique_ptr<LoadedFilter> filter;
+    {
+        std::lock_guard guard(setUp);
+        if (!filter) filter = std::make_unique<LoadedFilter>(10);
+    }
+    if (!filter->module->Loaded()) {
+        state.SkipWithError("module did not load");
+        return;
+    }
+    FakeRequest request;
+    HoldProtectedRequest(request);
+    for (auto _ : state) {
+        const DWORD status = filter->module->HttpFilterProc(
+            request.Context(), SF_NOTIFY_PREPROC_HEADERS, request.Headers());
+        if (status != SF_STATUS_REQ_NEXT_NOTIFICATION) {
+            state.SkipWithError("request was not allowed");
+            break;
+        }
+        benchmark::DoNotOptimize(status);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ProtectedRequestThreads)->Threads(1)->Threads(2)->UseRealTime();
+
 // A page request (an admission) and a protected request that nobody admitted (a lookup that
 // misses the local table), without a store and with redis-server on loopback: the store's cost
 // is the difference. Real time, since most of it is spent waiting for the store's reply.
@@ -543,6 +572,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
             std::printf("page + image pairs, %s, 2 threads over 1: %.2fx\n",
                         *kind == '0' ? "in-process table" : "shared table",
                         two->second / one->second);
+        }
+        {
+            const std::string prefix = "BM_ProtectedRequestThreads/real_time/threads:";
+            const auto one = rate_.find(prefix + "1");
+            const auto two = rate_.find(prefix + "2");
+            if (one != rate_.end() && two != rate_.end() && two->second > 0) {
+                // Two threads serve twice the requests in the same wall time when they never wait.
+                std::printf("protected request, wall time per request, 2 threads over 1: %.2f\n",
+                            one->second / two->second);
+            }
         }
         for (const char* kind : {"0", "1"}) {
             const std::string prefix = "BM_FarmRequest/store:";

@@ -1,10 +1,10 @@
 // The current snapshot of something replaced whole now and then and read by every request.
 //
 // A reader takes it without a lock and without writing any count that other readers write: it
-// announces the snapshot it holds in a slot of its own (a hazard slot, one cache line each) and
-// checks that the snapshot is still the current one. Publishing swaps the current snapshot and
-// frees the old one only once no slot announces it, so a reader keeps the snapshot it started
-// with for as long as it holds it, and nobody ever sees a half-made one.
+// announces the snapshot it holds in a slot of its own (a hazard slot, a pair of cache lines
+// each) and checks that the snapshot is still the current one. Publishing swaps the current
+// snapshot and frees the old one only once no slot announces it, so a reader keeps the snapshot
+// it started with for as long as it holds it, and nobody ever sees a half-made one.
 #pragma once
 
 #include <atomic>
@@ -56,14 +56,17 @@ class SnapshotCell {
     // the next ones.
     static constexpr std::size_t kSlots = 128;
 
-    struct alignas(64) Slot {
+    // Processors fetch cache lines in pairs (the adjacent-line prefetcher): two slots in one
+    // 128-byte pair would make neighbouring readers take each other's line away.
+    static constexpr std::size_t kLinePair = 128;
+    struct alignas(kLinePair) Slot {
         std::atomic<const T*> held{nullptr};
     };
 
     static std::size_t SlotHint();
 
     mutable Slot slots_[kSlots];
-    std::atomic<const T*> current_{nullptr};
+    alignas(kLinePair) std::atomic<const T*> current_{nullptr};  // read by all, off their lines
     std::mutex publishLock_;          // one publisher at a time
     std::shared_ptr<const T> owner_;  // of current_; touched by publishers only
 };
