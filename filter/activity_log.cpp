@@ -22,15 +22,7 @@ std::string ActivityLog::BackupPath(const std::string& path) {
     return path.substr(0, at) + ".1.log" + path.substr(at + 4);
 }
 
-void ActivityLog::Write(std::string_view message) {
-    if (!IsOn()) return;
-    std::lock_guard guard(lock_);
-    if (path_.empty()) return;
-    StartLine();
-    AppendText(message);
-    pending_.append("\r\n");  // the same bytes as the Windows runtime's text mode writes
-    Flush();
-}
+void ActivityLog::Write(std::string_view message) { Write({{"%s", message}}); }
 
 void ActivityLog::Write(std::initializer_list<Line> lines) {
     if (!IsOn()) return;
@@ -51,7 +43,7 @@ void ActivityLog::Write(std::initializer_list<Line> lines) {
             format.remove_prefix(std::min(at + 2, format.size()));
         }
         AppendText(format);
-        pending_.append("\r\n");
+        pending_.append("\r\n");  // the same bytes as the Windows runtime's text mode writes
     }
     Flush();
 }
