@@ -5,8 +5,7 @@
 #include "text.h"
 
 std::optional<std::string_view> ServedPath(std::string_view target, char* buffer) {
-    const std::string_view raw = target.substr(0, target.find_first_of("?#"));
-    if (raw.empty() || raw.front() != '/') return std::nullopt;
+    if (target.empty() || target.front() != '/') return std::nullopt;
     std::size_t size = 0;
     std::size_t segment = 0;  // where the segment being written starts, after its "/"
     // Ends that segment: a "." goes, a ".." goes with the segment before it. False above the
@@ -22,10 +21,13 @@ std::optional<std::string_view> ServedPath(std::string_view target, char* buffer
         }
         return true;
     };
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        char c = target[i];
+        // The query or the fragment ends the path; looked for here, since find_first_of calls
+        // memchr for every byte of the target.
+        if (c == '?' || c == '#') break;
         if (c == '%') {
-            const auto byte = text::DecodeEscapeAt(raw, i);
+            const auto byte = text::DecodeEscapeAt(target, i);
             if (!byte) return std::nullopt;
             c = *byte;
             i += 2;

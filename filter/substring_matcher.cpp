@@ -18,40 +18,8 @@ unsigned char Fold(unsigned char byte) {
 
 // Multiplied by a window, its high bits hash it.
 constexpr std::uint32_t kWindowHash = 0x9e3779b1u;
-
-// Copies `from` to `to` with A-Z folded to a-z.
-void FoldInto(unsigned char* to, std::string_view from) {
-    const auto* at = reinterpret_cast<const unsigned char*>(from.data());
-    std::size_t left = from.size();
-#if defined(__x86_64__) || defined(_M_X64)
-    // Every x86-64 processor has these.
-    const auto fold16 = [](const unsigned char* bytesAt, unsigned char* foldedAt) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytesAt));
-        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(foldedAt),
-                         _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8('a' - 'A'))));
-    };
-    if (left >= 16) {
-        for (; left >= 16; left -= 16, at += 16, to += 16) fold16(at, to);
-        // The last bytes in the part's last sixteen, folded again where they overlap.
-        if (left != 0) fold16(at + left - 16, to + left - 16);
-        return;
-    }
-#endif
-    for (; left != 0; --left) *to++ = Fold(*at++);
-}
-
-// Bit i set: a fragment may start at from[i], by its first byte.
-struct ByteStarts {
-    const std::uint32_t* rootNext;
-
-    unsigned operator()(const unsigned char* from) const {
-        unsigned mask = 0;
-        for (unsigned i = 0; i < 16; ++i) mask |= (rootNext[from[i]] != 0 ? 1u : 0u) << i;
-        return mask;
-    }
-};
+// Set in each byte of a window before it is hashed for the bit set: A-Z then hash as a-z do.
+constexpr std::uint32_t kCaseBits = 0x20202020u;
 
 // Passes over the bytes that start no fragment, four table steps at a time, then one by one:
 // returns the first byte that starts one, or `end`.
@@ -69,7 +37,68 @@ struct ByteSkip {
     }
 };
 
+// The windows of a value at the places 0, 2, ..., 2 * (kProbes - 1) after `from`, each with
+// the case bits set, hashed into the bit set of the fragments' windows: bit i set when the
+// window at place 2i may start a fragment. They read kProbedPlaces + kWindow bytes.
+constexpr unsigned kProbes = 8;
+constexpr std::size_t kProbedPlaces = 2 * (kProbes - 1);
+
+struct WindowProbes {
+    const std::uint64_t* bits;
+    std::uint32_t shift;
+
+    // The window at `at` may start a fragment.
+    unsigned At(const unsigned char* at) const {
+        std::uint32_t window;
+        std::memcpy(&window, at, sizeof window);
+        const std::uint32_t bit = (window | kCaseBits) * kWindowHash >> shift;
+        return static_cast<unsigned>(bits[bit / 64] >> bit % 64) & 1u;
+    }
+
+    unsigned operator()(const unsigned char* from) const {
+        unsigned hits = 0;
+        for (unsigned i = 0; i < kProbes; ++i) hits |= At(from + 2 * i) << i;
+        return hits;
+    }
+};
+
 #ifdef PIXWALL_BLOCK_SCAN
+bool ProcessorHasGathers() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+// The same eight windows hashed side by side and their bits gathered at once.
+struct GatheredProbes : WindowProbes {
+    __attribute__((target("avx2"))) unsigned operator()(const unsigned char* from) const {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2));
+        // The windows at places 0, 2, 4 and 6 from the first sixteen bytes, at 8 to 14 from
+        // the sixteen bytes two on.
+        const __m256i order =
+            _mm256_setr_epi8(0, 1, 2, 3, 2, 3, 4, 5, 4, 5, 6, 7, 6, 7, 8, 9,  //
+                             6, 7, 8, 9, 8, 9, 10, 11, 10, 11, 12, 13, 12, 13, 14, 15);
+        const __m256i windows = _mm256_or_si256(
+            _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1),
+                                order),
+            _mm256_set1_epi32(static_cast<int>(kCaseBits)));
+        const __m256i hashes = _mm256_srl_epi32(
+            _mm256_mullo_epi32(windows, _mm256_set1_epi32(static_cast<int>(kWindowHash))),
+            _mm_cvtsi32_si128(static_cast<int>(shift)));
+        // The set read as 32-bit words (bit b is bit b % 32 of word b / 32 on x86), each
+        // window's bit moved to the top of its word.
+        const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(bits),
+                                                     _mm256_srli_epi32(hashes, 5), 4);
+        const __m256i top = _mm256_sllv_epi32(
+            words, _mm256_xor_si256(_mm256_and_si256(hashes, _mm256_set1_epi32(31)),
+                                    _mm256_set1_epi32(31)));
+        return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(top)));
+    }
+};
+
 bool ProcessorHasByteShuffle() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -111,10 +140,6 @@ struct BlockSkip {
                          _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1));
         const __m128i none = _mm_cmpeq_epi8(_mm_and_si128(first, next), _mm_setzero_si128());
         return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xffffu;
-    }
-
-    __attribute__((target("ssse3"))) unsigned operator()(const unsigned char* from) const {
-        return MayStart(from);
     }
 
     __attribute__((target("ssse3"))) const unsigned char* operator()(
@@ -342,7 +367,7 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
     windowShift_ = 32 - bitsLog2;
     windowBits_.assign((std::size_t{1} << bitsLog2) / 64, 0);
     const auto addBit = [&](std::uint32_t window) {
-        const std::uint32_t bit = window * kWindowHash >> windowShift_;
+        const std::uint32_t bit = (window | kCaseBits) * kWindowHash >> windowShift_;
         windowBits_[bit / 64] |= std::uint64_t{1} << bit % 64;
     };
     for (const std::uint32_t second : seconds) addBit(second);
@@ -357,10 +382,14 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
         windowNodes_[slot] = first;
     }
     windowScan_ = true;
+#ifdef PIXWALL_BLOCK_SCAN
+    windowGathers_ = ProcessorHasGathers();
+#endif
 }
 
 void SubstringMatcher::UseByteSteps() {
     byteClassScan_ = false;
+    windowGathers_ = false;
     windowScan_ = false;
     if (shortFragments_) {
         auto byBytes = std::make_shared<SubstringMatcher>(*shortFragments_);
@@ -369,77 +398,102 @@ void SubstringMatcher::UseByteSteps() {
     }
 }
 
-template <typename Skip, typename Starts>
+template <typename Skip, typename Probes>
 unsigned SubstringMatcher::ScanWindows(std::string_view first, std::string_view second,
-                                       const Skip& skip, const Starts& starts) const {
+                                       const Skip& skip, const Probes& probes) const {
     unsigned found = alwaysFound_;
     const std::size_t size = first.size() + second.size();
     if (found == allLists_ || size <= kWindow) return found;
-    // With few or alike fragments most values hold no byte that starts one: nothing to fold.
+    // With few or alike fragments most values hold no byte that starts one.
     const auto startsNone = [&](std::string_view part) {
         const auto* const begin = reinterpret_cast<const unsigned char*>(part.data());
         return skip(begin, begin + part.size(), begin) == begin + part.size();
     };
     if (startsNone(first) && startsNone(second)) return found;
-    alignas(16) unsigned char text[kWindowedValue + 16];
-    FoldInto(text, first);
-    FoldInto(text + first.size(), second);
-    std::memset(text + size, 0, 16);
 
-    // Every fragment is longer than a window, so one of its first two windows starts at an even
-    // place: only those are tested, and a hit is looked up as a first window there and before.
-    const std::size_t last = size - kWindow;  // the last place where a window starts
-    const std::uint64_t* const bits = windowBits_.data();
-    bool startsBefore = false;  // a fragment may start at the byte before the block
-    for (std::size_t block = 0; block <= last; block += 16) {
-        const unsigned mayStart = starts(text + block);
-        const bool startsHere = mayStart != 0 || startsBefore;
-        startsBefore = (mayStart & 0x8000) != 0;
-        if (!startsHere) continue;
-        unsigned hits = 0;
-        for (unsigned at = 0; at < 16; at += 2) {
-            std::uint32_t window;
-            std::memcpy(&window, text + block + at, kWindow);
-            const std::uint32_t bit = window * kWindowHash >> windowShift_;
-            hits |= static_cast<unsigned>(bits[bit / 64] >> bit % 64 & 1) << at;
+    // The windows are read from the value itself, unfolded: a window with the case bits set
+    // hashes alike in any letter case, so nothing is copied; only a hit is folded, to be looked
+    // up. Every fragment is longer than a window, so one of its first two windows starts at
+    // every other place of a run of places, or it starts in the last window's width before the
+    // parts' seam: only those places are tested, and a hit is looked up as a first window there
+    // and before.
+    const auto lookUp = [&](const unsigned char* begin, std::size_t offset, std::size_t hit) {
+        for (std::size_t start = hit == 0 ? 0 : hit - 1; start <= hit; ++start) {
+            if (probes.At(begin + start) != 0) found |= FragmentsAt(first, second, offset + start);
         }
-        if (last - block < 15) hits &= (2u << (last - block)) - 1;
-        for (; hits != 0; hits &= hits - 1) {
-            const std::size_t hit = block + static_cast<unsigned>(__builtin_ctz(hits));
-            for (std::size_t start = hit == 0 ? 0 : hit - 1; start <= hit; ++start) {
-                std::uint32_t window;
-                std::memcpy(&window, text + start, kWindow);
-                const std::uint32_t bit = window * kWindowHash >> windowShift_;
-                if ((bits[bit / 64] >> bit % 64 & 1) == 0) continue;
-                found |= FragmentsAt(window, text + start, text + size);
+        return found == allLists_;
+    };
+    const auto scanPart = [&](std::string_view part, std::size_t offset) {
+        if (part.size() < kWindow) return false;
+        const auto* const begin = reinterpret_cast<const unsigned char*>(part.data());
+        const std::size_t last = part.size() - kWindow;  // the last place a window starts
+        if (last < kProbedPlaces) {
+            // Too short for a block of probes: the even places and the last.
+            for (std::size_t at = 0;; at = std::min(at + 2, last)) {
+                if (probes.At(begin + at) != 0 && lookUp(begin, offset, at)) return true;
+                if (at == last) return false;
             }
-            if (found == allLists_) return found;
         }
+        // Blocks of probes, the last one ending at the last place: where it overlaps the one
+        // before, a place or the one after it is tested twice.
+        for (std::size_t block = 0;; block += 2 * kProbes) {
+            if (block > last - kProbedPlaces) block = last - kProbedPlaces;
+            for (unsigned hits = probes(begin + block); hits != 0; hits &= hits - 1) {
+                if (lookUp(begin, offset, block + 2 * static_cast<unsigned>(__builtin_ctz(hits)))) {
+                    return true;
+                }
+            }
+            if (block == last - kProbedPlaces) return false;
+        }
+    };
+    if (scanPart(first, 0) || scanPart(second, first.size())) return found;
+    // The windows across the seam, from the last four bytes of the first part on.
+    if (first.empty() || second.empty()) return found;
+    unsigned char seam[2 * kWindow] = {};
+    const std::size_t from = first.size() > kWindow ? first.size() - kWindow : 0;
+    const std::size_t fromFirst = first.size() - from;
+    const std::size_t fromSecond = std::min(second.size(), kWindow);
+    std::memcpy(seam, first.data() + from, fromFirst);
+    std::memcpy(seam + fromFirst, second.data(), fromSecond);
+    for (std::size_t at = 0; at < fromFirst && at + kWindow <= fromFirst + fromSecond; ++at) {
+        if (probes.At(seam + at) == 0) continue;
+        found |= FragmentsAt(first, second, from + at);
+        if (found == allLists_) break;
     }
     return found;
 }
 
-unsigned SubstringMatcher::FragmentsAt(std::uint32_t window, const unsigned char* at,
-                                       const unsigned char* end) const {
+unsigned SubstringMatcher::FragmentsAt(std::string_view first, std::string_view second,
+                                       std::size_t start) const {
+    const std::size_t size = first.size() + second.size();
+    const auto foldedAt = [&](std::size_t at) {
+        return Fold(
+            static_cast<unsigned char>(at < first.size() ? first[at] : second[at - first.size()]));
+    };
+    unsigned char folded[kWindow];
+    for (std::size_t at = 0; at < kWindow; ++at) folded[at] = foldedAt(start + at);
+    std::uint32_t window;
+    std::memcpy(&window, folded, kWindow);
     for (std::uint32_t slot = window * kWindowHash >> windowNodeShift_;;
          slot = (slot + 1) % windowNodes_.size()) {
-        const WindowNode& first = windowNodes_[slot];
-        if (first.node == 0) return 0;
-        if (first.window != window) continue;
+        const WindowNode& node = windowNodes_[slot];
+        if (node.node == 0) return 0;
+        if (node.window != window) continue;
         // Down the trie from the window's node: few edges are left there.
-        std::uint32_t node = first.node;
-        unsigned lists = nodes_[node].lists;
-        for (const unsigned char* next = at + kWindow; next != end && lists != allLists_; ++next) {
-            node = Next(node, *next);
-            if (node == 0) break;
-            lists |= nodes_[node].lists;
+        std::uint32_t at = node.node;
+        unsigned lists = nodes_[at].lists;
+        for (std::size_t next = start + kWindow; next != size && lists != allLists_; ++next) {
+            at = Next(at, foldedAt(next));
+            if (at == 0) break;
+            lists |= nodes_[at].lists;
         }
         return lists;
     }
 }
 
 unsigned SubstringMatcher::WindowsByBytes(std::string_view first, std::string_view second) const {
-    return ScanWindows(first, second, ByteSkip{rootNext_}, ByteStarts{rootNext_});
+    return ScanWindows(first, second, ByteSkip{rootNext_},
+                       WindowProbes{windowBits_.data(), windowShift_});
 }
 
 template <typename Skip>
@@ -490,7 +544,14 @@ __attribute__((target("ssse3"), flatten)) unsigned SubstringMatcher::WindowsByBl
     std::string_view first, std::string_view second) const {
     const BlockSkip skip{rootNext_, firstBytes_.low, firstBytes_.high, secondBytes_.low,
                          secondBytes_.high};
-    return ScanWindows(first, second, skip, skip);
+    return ScanWindows(first, second, skip, WindowProbes{windowBits_.data(), windowShift_});
+}
+
+__attribute__((target("avx2"), flatten)) unsigned SubstringMatcher::WindowsByGathers(
+    std::string_view first, std::string_view second) const {
+    const BlockSkip skip{rootNext_, firstBytes_.low, firstBytes_.high, secondBytes_.low,
+                         secondBytes_.high};
+    return ScanWindows(first, second, skip, GatheredProbes{{windowBits_.data(), windowShift_}});
 }
 #else
 unsigned SubstringMatcher::ListsInByBlocks(std::string_view first, std::string_view second) const {
@@ -498,6 +559,10 @@ unsigned SubstringMatcher::ListsInByBlocks(std::string_view first, std::string_v
 }
 
 unsigned SubstringMatcher::WindowsByBlocks(std::string_view first, std::string_view second) const {
+    return WindowsByBytes(first, second);
+}
+
+unsigned SubstringMatcher::WindowsByGathers(std::string_view first, std::string_view second) const {
     return WindowsByBytes(first, second);
 }
 #endif

@@ -6,8 +6,9 @@
 //
 // Fragments longer than a window of four bytes are not looked for by the automaton's pass, which
 // steps on nearly every byte once the lists are long and varied, but by their first windows: a
-// bit set of the windows' hashes tells the few places where one may start, and the automaton's
-// trie is walked from there. Fragments of a window or less keep an automaton of their own.
+// bit set of the windows' hashes, eight of them tested at once where the processor can, tells
+// the few places where one may start, and the automaton's trie is walked from there. Fragments
+// of a window or less keep an automaton of their own.
 #pragma once
 
 #include <cstdint>
@@ -41,26 +42,26 @@ class SubstringMatcher {
             found = shortFragments_->ListsIn(first, second);
             if (found == allLists_) return found;
         }
-        if (windowScan_ && first.size() + second.size() <= kWindowedValue) {
-            return found | (byteClassScan_ ? WindowsByBlocks(first, second)
-                                           : WindowsByBytes(first, second));
+        if (windowScan_) {
+            return found | (windowGathers_   ? WindowsByGathers(first, second)
+                            : byteClassScan_ ? WindowsByBlocks(first, second)
+                                             : WindowsByBytes(first, second));
         }
-        return found | (byteClassScan_ ? ListsInByBlocks(first, second)
-                                       : ListsInByBytes(first, second));
+        return found |
+               (byteClassScan_ ? ListsInByBlocks(first, second) : ListsInByBytes(first, second));
     }
 
     // Runs the automaton over every fragment and passes over bytes that start no fragment one
     // table step at a time, even where the windows or the processor could do better; tests use
     // it to check that the ways answer alike.
     void UseByteSteps();
+    // Tests the windows one by one even where the processor could take eight at once.
+    void UseWindowsOneByOne() { windowGathers_ = false; }
 
   private:
     using Fragments = std::vector<std::pair<std::string_view, std::uint8_t>>;  // with list bits
     // kWindow bytes of a fragment, as a word; fragments no longer than that take the automaton.
     static constexpr std::size_t kWindow = 4;
-    // Values longer than this, rare, take the automaton too: the windows' pass folds the value
-    // into a buffer of this size on the stack.
-    static constexpr std::size_t kWindowedValue = 1024;
 
     static constexpr std::uint32_t kNoRow = ~std::uint32_t{0};
     // A node with this many edges gets a row of moves: a search of its edges, and of its
@@ -91,15 +92,16 @@ class SubstringMatcher {
     unsigned ListsInByBytes(std::string_view first, std::string_view second) const;
     unsigned ListsInByBlocks(std::string_view first, std::string_view second) const;
     // The windows' pass: `skip` passes over bytes that start no fragment, as in the automaton's
-    // pass; `starts` tells where in sixteen folded bytes a fragment may start.
-    template <typename Skip, typename Starts>
+    // pass, to find the values that need no more; `probes` tests the windows at every other
+    // place of a run of places.
+    template <typename Skip, typename Probes>
     unsigned ScanWindows(std::string_view first, std::string_view second, const Skip& skip,
-                         const Starts& starts) const;
+                         const Probes& probes) const;
     unsigned WindowsByBytes(std::string_view first, std::string_view second) const;
     unsigned WindowsByBlocks(std::string_view first, std::string_view second) const;
-    // The lists of the fragments that start at `at`, whose first window is `window`.
-    unsigned FragmentsAt(std::uint32_t window, const unsigned char* at,
-                         const unsigned char* end) const;
+    unsigned WindowsByGathers(std::string_view first, std::string_view second) const;
+    // The lists of the fragments that start at `start` of `first` followed by `second`.
+    unsigned FragmentsAt(std::string_view first, std::string_view second, std::size_t start) const;
 
     unsigned allLists_ = 0;
     unsigned alwaysFound_ = 0;  // the lists holding the empty fragment
@@ -138,8 +140,9 @@ class SubstringMatcher {
     // The fragments of a window or less, when the windows are looked for.
     std::shared_ptr<const SubstringMatcher> shortFragments_;
     bool windowScan_ = false;
-    // Bit (hash of a window) >> windowShift_ is set for the first and the second window of
-    // every fragment: it lets through a few windows that are neither.
+    bool windowGathers_ = false;  // eight windows' bits at once, where the processor can
+    // Bit (hash of a window with the case bits set) >> windowShift_ is set for the first and the
+    // second window of every fragment: it lets through a few windows that are neither.
     std::vector<std::uint64_t> windowBits_;
     std::uint32_t windowShift_ = 0;
     // The trie's node of each first window, by its hash; node 0: an empty slot.

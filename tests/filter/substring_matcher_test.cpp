@@ -117,6 +117,8 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
         // The same automaton passing over bytes one table step at a time, whatever the processor.
         SubstringMatcher bothByBytes = both;
         bothByBytes.UseByteSteps();
+        SubstringMatcher bothOneByOne = both;
+        bothOneByOne.UseWindowsOneByOne();
 
         for (int v = 0; v < 12; ++v) {
             const std::size_t length =
@@ -149,9 +151,11 @@ TEST(SubstringMatcher, AnswersAsLowercasingAndScanningOnRandomListsAndValues) {
             ASSERT_EQ(both.ListsIn(value), lists) << "seed " << seed << " value " << v;
             ASSERT_EQ(both.ListsIn(head, tail), lists)
                 << "seed " << seed << " value " << v << " cut " << cut;
-            ASSERT_EQ(bothByBytes.ListsIn(value), lists) << "seed " << seed << " value " << v;
-            ASSERT_EQ(bothByBytes.ListsIn(head, tail), lists)
-                << "seed " << seed << " value " << v << " cut " << cut;
+            for (const SubstringMatcher* way : {&bothByBytes, &bothOneByOne}) {
+                ASSERT_EQ(way->ListsIn(value), lists) << "seed " << seed << " value " << v;
+                ASSERT_EQ(way->ListsIn(head, tail), lists)
+                    << "seed " << seed << " value " << v << " cut " << cut;
+            }
         }
     }
 }
