@@ -343,15 +343,20 @@ std::uint32_t SubstringMatcher::Step(std::uint32_t node, unsigned char byte) con
 
 void SubstringMatcher::BuildWindows(const Fragments& sorted) {
     // A fragment's first window, and its second, which the pass tests when the fragment starts
-    // at an odd place.
+    // at an odd place: the probes read both as words from the value; the first is looked up
+    // in windowNodes_ as its bytes composed in the order FragmentsAt composes them.
     std::vector<WindowNode> firsts;  // a fragment's first window is its neighbours' or greater
-    std::vector<std::uint32_t> seconds;
+    std::vector<std::uint32_t> probed;
     for (const auto& [fragment, list] : sorted) {
-        std::uint32_t second;
-        std::memcpy(&second, fragment.data() + 1, kWindow);
-        seconds.push_back(second);
+        for (std::size_t at = 0; at < 2; ++at) {
+            std::uint32_t window;
+            std::memcpy(&window, fragment.data() + at, kWindow);
+            probed.push_back(window);
+        }
         WindowNode first{};
-        std::memcpy(&first.window, fragment.data(), kWindow);
+        for (std::size_t at = 0; at < kWindow; ++at) {
+            first.window |= std::uint32_t{static_cast<unsigned char>(fragment[at])} << 8 * at;
+        }
         if (!firsts.empty() && firsts.back().window == first.window) continue;
         for (std::size_t at = 0; at < kWindow; ++at) {
             first.node = Next(first.node, static_cast<unsigned char>(fragment[at]));
@@ -361,7 +366,7 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
     // Thirty-two bits a window or more, up to half a megabyte: few windows that start nothing
     // get through, and the trie's walks from them cost more than the bigger set's lookups.
     unsigned bitsLog2 = 9;
-    while ((std::size_t{1} << bitsLog2) < 32 * (firsts.size() + seconds.size()) && bitsLog2 < 22) {
+    while ((std::size_t{1} << bitsLog2) < 32 * probed.size() && bitsLog2 < 22) {
         ++bitsLog2;
     }
     windowShift_ = 32 - bitsLog2;
@@ -370,15 +375,14 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
         const std::uint32_t bit = (window | kCaseBits) * kWindowHash >> windowShift_;
         windowBits_[bit / 64] |= std::uint64_t{1} << bit % 64;
     };
-    for (const std::uint32_t second : seconds) addBit(second);
+    for (const std::uint32_t window : probed) addBit(window);
     unsigned slotsLog2 = 1;
     while ((std::size_t{1} << slotsLog2) < 2 * firsts.size()) ++slotsLog2;
     windowNodeShift_ = 32 - slotsLog2;
     windowNodes_.assign(std::size_t{1} << slotsLog2, WindowNode{0, 0});
     for (const WindowNode& first : firsts) {
-        addBit(first.window);
         std::uint32_t slot = first.window * kWindowHash >> windowNodeShift_;
-        while (windowNodes_[slot].node != 0) slot = (slot + 1) % windowNodes_.size();
+        while (windowNodes_[slot].node != 0) slot = (slot + 1) & (windowNodes_.size() - 1);
         windowNodes_[slot] = first;
     }
     windowScan_ = true;
@@ -470,12 +474,13 @@ unsigned SubstringMatcher::FragmentsAt(std::string_view first, std::string_view 
         return Fold(
             static_cast<unsigned char>(at < first.size() ? first[at] : second[at - first.size()]));
     };
-    unsigned char folded[kWindow];
-    for (std::size_t at = 0; at < kWindow; ++at) folded[at] = foldedAt(start + at);
-    std::uint32_t window;
-    std::memcpy(&window, folded, kWindow);
+    // Composed in a register: bytes stored one by one and read back as a word would wait for
+    // the stores.
+    std::uint32_t window = 0;
+    for (std::size_t at = 0; at < kWindow; ++at)
+        window |= std::uint32_t{foldedAt(start + at)} << 8 * at;
     for (std::uint32_t slot = window * kWindowHash >> windowNodeShift_;;
-         slot = (slot + 1) % windowNodes_.size()) {
+         slot = (slot + 1) & (windowNodes_.size() - 1)) {
         const WindowNode& node = windowNodes_[slot];
         if (node.node == 0) return 0;
         if (node.window != window) continue;
