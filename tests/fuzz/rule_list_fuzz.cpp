@@ -44,6 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SubstringMatcher byBytes = matcher;
     byBytes.UseByteSteps();
     FUZZ_CHECK(byBytes.FoundIn(value) == matcher.FoundIn(value));
+    SubstringMatcher oneByOne = matcher;
+    oneByOne.UseWindowsOneByOne();
+    FUZZ_CHECK(oneByOne.FoundIn(value) == matcher.FoundIn(value));
     FUZZ_CHECK(list.ContainsExact(value) == PlainContainsExact(list, value));
     return 0;
 }
