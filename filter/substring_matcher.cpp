@@ -21,6 +21,16 @@ constexpr std::uint32_t kWindowHash = 0x9e3779b1u;
 // Set in each byte of a window before it is hashed for the bit set: A-Z then hash as a-z do.
 constexpr std::uint32_t kCaseBits = 0x20202020u;
 
+// The window of the four bytes byteAt(0) to byteAt(3), composed in a register: bytes stored one
+// by one and read back as a word would wait for the stores. The trie's first windows are looked
+// up in this form.
+template <typename ByteAt>
+std::uint32_t ComposedWindow(ByteAt byteAt) {
+    std::uint32_t window = 0;
+    for (unsigned at = 0; at < 4; ++at) window |= std::uint32_t{byteAt(at)} << 8 * at;
+    return window;
+}
+
 // Passes over the bytes that start no fragment, four table steps at a time, then one by one:
 // returns the first byte that starts one, or `end`.
 struct ByteSkip {
@@ -344,7 +354,7 @@ std::uint32_t SubstringMatcher::Step(std::uint32_t node, unsigned char byte) con
 void SubstringMatcher::BuildWindows(const Fragments& sorted) {
     // A fragment's first window, and its second, which the pass tests when the fragment starts
     // at an odd place: the probes read both as words from the value; the first is looked up
-    // in windowNodes_ as its bytes composed in the order FragmentsAt composes them.
+    // in windowNodes_ as ComposedWindow makes it.
     std::vector<WindowNode> firsts;  // a fragment's first window is its neighbours' or greater
     std::vector<std::uint32_t> probed;
     for (const auto& [fragment, list] : sorted) {
@@ -354,9 +364,8 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
             probed.push_back(window);
         }
         WindowNode first{};
-        for (std::size_t at = 0; at < kWindow; ++at) {
-            first.window |= std::uint32_t{static_cast<unsigned char>(fragment[at])} << 8 * at;
-        }
+        first.window =
+            ComposedWindow([&](unsigned at) { return static_cast<unsigned char>(fragment[at]); });
         if (!firsts.empty() && firsts.back().window == first.window) continue;
         for (std::size_t at = 0; at < kWindow; ++at) {
             first.node = Next(first.node, static_cast<unsigned char>(fragment[at]));
@@ -421,10 +430,12 @@ unsigned SubstringMatcher::ScanWindows(std::string_view first, std::string_view 
     // every other place of a run of places, or it starts in the last window's width before the
     // parts' seam: only those places are tested, and a hit is looked up as a first window there
     // and before.
+    // The window at `hit` passed the bit set already; the one before it is tested as well.
     const auto lookUp = [&](const unsigned char* begin, std::size_t offset, std::size_t hit) {
-        for (std::size_t start = hit == 0 ? 0 : hit - 1; start <= hit; ++start) {
-            if (probes.At(begin + start) != 0) found |= FragmentsAt(first, second, offset + start);
+        if (hit != 0 && probes.At(begin + hit - 1) != 0) {
+            found |= FragmentsAt(first, second, offset + hit - 1);
         }
+        found |= FragmentsAt(first, second, offset + hit);
         return found == allLists_;
     };
     const auto scanPart = [&](std::string_view part, std::size_t offset) {
@@ -474,11 +485,7 @@ unsigned SubstringMatcher::FragmentsAt(std::string_view first, std::string_view 
         return Fold(
             static_cast<unsigned char>(at < first.size() ? first[at] : second[at - first.size()]));
     };
-    // Composed in a register: bytes stored one by one and read back as a word would wait for
-    // the stores.
-    std::uint32_t window = 0;
-    for (std::size_t at = 0; at < kWindow; ++at)
-        window |= std::uint32_t{foldedAt(start + at)} << 8 * at;
+    const std::uint32_t window = ComposedWindow([&](unsigned at) { return foldedAt(start + at); });
     for (std::uint32_t slot = window * kWindowHash >> windowNodeShift_;;
          slot = (slot + 1) & (windowNodes_.size() - 1)) {
         const WindowNode& node = windowNodes_[slot];
