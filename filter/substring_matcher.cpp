@@ -364,8 +364,9 @@ void SubstringMatcher::BuildWindows(const Fragments& sorted) {
             probed.push_back(window);
         }
         WindowNode first{};
+        const std::string_view text = fragment;  // a lambda may not capture a structured binding
         first.window =
-            ComposedWindow([&](unsigned at) { return static_cast<unsigned char>(fragment[at]); });
+            ComposedWindow([text](unsigned at) { return static_cast<unsigned char>(text[at]); });
         if (!firsts.empty() && firsts.back().window == first.window) continue;
         for (std::size_t at = 0; at < kWindow; ++at) {
             first.node = Next(first.node, static_cast<unsigned char>(fragment[at]));
